@@ -1,0 +1,1 @@
+// Filled by the start-up and version-check code.

@@ -1,0 +1,99 @@
+#pragma once
+
+#include <QString>
+#include <QStringList>
+
+#include <optional>
+
+namespace shoulu {
+
+// Buttons of the main window, by their form names.
+enum class ButtonId { Command1, Command2, Command3, Command4, Command5, Command6 };
+
+enum class TimerId { Timer1, Timer2 };
+
+enum class MessageButtons { Ok, YesNo };
+
+enum class MessageAnswer { Ok, Yes, No };
+
+struct ProgramVersion {
+    int major = 0;
+    int minor = 0;
+    int revision = 0;
+};
+
+// Everything the logic needs of the window. The Qt main window implements it; tests use a
+// recording fake, so the logic runs without any widget.
+class WindowOps {
+public:
+    virtual ~WindowOps() = default;
+
+    // Domain queue (List1). Indexes and counts fit in 16 bits; -1 means no selection.
+    virtual void clearQueue() = 0;
+    virtual void appendQueueEntry(const QString &text) = 0;
+    // Same as appending each text in turn; a view may do it in one go.
+    virtual void appendQueueEntries(const QStringList &texts)
+    {
+        for (const QString &text : texts) {
+            appendQueueEntry(text);
+        }
+    }
+    virtual int queueCount() const = 0;
+    virtual QString queueEntry(int index) const = 0;
+    virtual void setQueueEntry(int index, const QString &text) = 0;
+    // Removing raises no selection event; an index out of range is ignored. Removing the
+    // selected entry leaves nothing selected; removing one above it keeps the same entry
+    // selected.
+    virtual void removeQueueEntry(int index) = 0;
+    virtual int selectedIndex() const = 0;
+    // Runs the selection handler (List1_Click) to its end before returning, exactly once,
+    // also when the index was already selected. An index out of range changes nothing and
+    // runs no handler.
+    virtual void setSelectedIndex(int index) = 0;
+    virtual void setQueueToolTip(const QString &text) = 0;
+    virtual void setQueueEnabled(bool enabled) = 0;
+
+    // Results table (Listview1). appendRow returns the new row's index.
+    virtual void clearRows() = 0;
+    virtual int appendRow() = 0;
+    virtual void setRowText(int row, const QString &text) = 0;
+    // subItem runs from 1 to 3.
+    virtual void setRowSubItem(int row, int subItem, const QString &text) = 0;
+
+    // Status bar (s1); panels are counted from 1.
+    virtual void setPanelText(int panel, const QString &text) = 0;
+
+    virtual QString buttonCaption(ButtonId button) const = 0;
+    virtual void setButtonCaption(ButtonId button, const QString &caption) = 0;
+    virtual void setButtonEnabled(ButtonId button, bool enabled) = 0;
+
+    virtual int sliderValue() const = 0;
+    virtual void setSliderEnabled(bool enabled) = 0;
+    virtual void setLabel2Caption(const QString &caption) = 0;
+
+    virtual void setTimerInterval(TimerId timer, int milliseconds) = 0;
+    virtual void setTimerEnabled(TimerId timer, bool enabled) = 0;
+
+    // Modal, with the information icon.
+    virtual MessageAnswer messageBox(const QString &text, const QString &title,
+                                     MessageButtons buttons) = 0;
+    // Modal file-open dialog (Cl1). The filter is in the form "label|pattern". Returns the
+    // chosen file's full path, or nothing when the user cancelled.
+    virtual std::optional<QString> openFileDialog(const QString &title, const QString &filter,
+                                                  const QString &initialFolder) = 0;
+    // Shows the add-domain dialog (Form2) modally; returns once it has closed.
+    virtual void showAddDomainDialog() = 0;
+
+    // Processes all pending user-interface events once.
+    virtual void processEvents() = 0;
+    // Opens an address in the user's browser; returns at once, success is not reported.
+    virtual void openBrowser(const QString &url) = 0;
+
+    virtual QString programFolder() const = 0;
+    virtual ProgramVersion programVersion() const = 0;
+
+    // Ends the program at once: no further handler runs.
+    virtual void endProgram() = 0;
+};
+
+} // namespace shoulu

@@ -1,0 +1,115 @@
+#pragma once
+
+#include "core/window_ops.h"
+
+#include <QList>
+#include <QMap>
+#include <QString>
+#include <QStringList>
+
+#include <functional>
+#include <optional>
+
+namespace shoulu::testing {
+
+// A window made of plain data: it records what the logic does and answers modal boxes and
+// file dialogs from scripts the test sets. Nothing here ever blocks.
+class FakeWindow : public WindowOps {
+public:
+    struct Row {
+        QString text;
+        QString subItems[3];
+    };
+    struct Message {
+        QString text;
+        QString title;
+        MessageButtons buttons;
+        MessageAnswer answer;
+    };
+    struct FileDialogCall {
+        QString title;
+        QString filter;
+        QString initialFolder;
+    };
+
+    FakeWindow();
+
+    // Handlers the test or the logic under test connects.
+    std::function<void()> onSelectionChanged; // List1_Click
+    std::function<void()> onTimer1;
+    std::function<void()> onTimer2;
+    std::function<void()> onShowAddDomainDialog;
+    std::function<void()> onProcessEvents;
+    std::function<void()> onEndProgram;
+
+    // Scripts: answers are taken front first. An empty script answers Ok to an OK box,
+    // defaultYesNoAnswer to a Yes/No box, and cancels a file dialog.
+    QList<MessageAnswer> messageAnswers;
+    MessageAnswer defaultYesNoAnswer = MessageAnswer::No;
+    QList<std::optional<QString>> fileDialogAnswers;
+
+    // Recorded state.
+    QStringList queue;
+    int selected = -1;
+    QString queueToolTip;
+    bool queueEnabled = true;
+    QList<Row> rows;
+    QString panels[5]; // panels[1] to panels[4]
+    QStringList panel2History;
+    QMap<ButtonId, QString> captions;
+    QMap<ButtonId, bool> buttonEnabled;
+    int slider = 3;
+    bool sliderEnabled = true;
+    QString label2 = QStringLiteral("3秒/次");
+    QMap<TimerId, int> timerInterval;
+    QMap<TimerId, bool> timerEnabled;
+    QList<Message> messages;
+    QList<FileDialogCall> fileDialogs;
+    QStringList browserUrls;
+    int selectionEvents = 0;
+    int addDomainDialogsShown = 0;
+    int processEventsCalls = 0;
+    bool ended = false;
+    QString folder;
+    ProgramVersion version{2, 1, 0};
+
+    // Fires a tick of the timer when it is enabled; returns whether it fired.
+    bool fireTimer(TimerId timer);
+
+    // WindowOps
+    void clearQueue() override;
+    void appendQueueEntry(const QString &text) override;
+    int queueCount() const override;
+    QString queueEntry(int index) const override;
+    void setQueueEntry(int index, const QString &text) override;
+    void removeQueueEntry(int index) override;
+    int selectedIndex() const override;
+    void setSelectedIndex(int index) override;
+    void setQueueToolTip(const QString &text) override;
+    void setQueueEnabled(bool enabled) override;
+    void clearRows() override;
+    int appendRow() override;
+    void setRowText(int row, const QString &text) override;
+    void setRowSubItem(int row, int subItem, const QString &text) override;
+    void setPanelText(int panel, const QString &text) override;
+    QString buttonCaption(ButtonId button) const override;
+    void setButtonCaption(ButtonId button, const QString &caption) override;
+    void setButtonEnabled(ButtonId button, bool enabled) override;
+    int sliderValue() const override;
+    void setSliderEnabled(bool enabled) override;
+    void setLabel2Caption(const QString &caption) override;
+    void setTimerInterval(TimerId timer, int milliseconds) override;
+    void setTimerEnabled(TimerId timer, bool enabled) override;
+    MessageAnswer messageBox(const QString &text, const QString &title,
+                             MessageButtons buttons) override;
+    std::optional<QString> openFileDialog(const QString &title, const QString &filter,
+                                          const QString &initialFolder) override;
+    void showAddDomainDialog() override;
+    void processEvents() override;
+    void openBrowser(const QString &url) override;
+    QString programFolder() const override;
+    ProgramVersion programVersion() const override;
+    void endProgram() override;
+};
+
+} // namespace shoulu::testing
