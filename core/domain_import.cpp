@@ -14,13 +14,12 @@ const QString kHintTitle = QStringLiteral("提示");
 const QString kDialogTitle = QStringLiteral("请选择要加载的文件");
 const QString kDialogFilter = QStringLiteral("文本文件|*.txt");
 
-QString FormatHint()
-{
-    return QStringLiteral("请按照如下格式：\r\n\r\n域名前不要加http://与www\r\n一行一个域名，例如：baidu.com");
+QString FormatHint() {
+    return QStringLiteral(
+        "请按照如下格式：\r\n\r\n域名前不要加http://与www\r\n一行一个域名，例如：baidu.com");
 }
 
-bool IsAscii(const QByteArray &bytes)
-{
+bool IsAscii(const QByteArray &bytes) {
     for (const char byte : bytes) {
         if (static_cast<unsigned char>(byte) > 0x7F) {
             return false;
@@ -29,14 +28,12 @@ bool IsAscii(const QByteArray &bytes)
     return true;
 }
 
-QString DecodeWith(QStringConverter::Encoding encoding, QByteArrayView bytes)
-{
+QString DecodeWith(QStringConverter::Encoding encoding, QByteArrayView bytes) {
     QStringDecoder decoder(encoding, QStringConverter::Flag::Stateless);
     return decoder.decode(bytes);
 }
 
-QString DecodeText(const QByteArray &bytes)
-{
+QString DecodeText(const QByteArray &bytes) {
     const QByteArrayView view(bytes);
     if (view.startsWith("\xEF\xBB\xBF")) {
         return DecodeWith(QStringConverter::Utf8, view.sliced(3));
@@ -62,8 +59,7 @@ QString DecodeText(const QByteArray &bytes)
     return gbk.decode(view);
 }
 
-QString OverflowMessage(qsizetype leftOut)
-{
+QString OverflowMessage(qsizetype leftOut) {
     return QStringLiteral("列表超过%1个域名的上限，已加载前%1个，其余%2行未加载。")
         .arg(kMaxQueueEntries)
         .arg(leftOut);
@@ -71,8 +67,7 @@ QString OverflowMessage(qsizetype leftOut)
 
 } // namespace
 
-QStringList DecodeListFile(const QByteArray &bytes)
-{
+QStringList DecodeListFile(const QByteArray &bytes) {
     const QString text = DecodeText(bytes);
     QStringList lines;
     qsizetype start = 0;
@@ -94,8 +89,7 @@ QStringList DecodeListFile(const QByteArray &bytes)
     return lines;
 }
 
-void LoadListFromFile(QStringList &lines, const QString &path)
-{
+void LoadListFromFile(QStringList &lines, const QString &path) {
     QFile file(path);
     if (!file.open(QIODevice::ReadOnly)) {
         return;
@@ -103,8 +97,7 @@ void LoadListFromFile(QStringList &lines, const QString &path)
     lines.append(DecodeListFile(file.readAll()));
 }
 
-void Command1_Click(WindowOps &window)
-{
+void Command1_Click(WindowOps &window) {
     window.messageBox(FormatHint(), kHintTitle, MessageButtons::Ok);
     const std::optional<QString> path =
         window.openFileDialog(kDialogTitle, kDialogFilter, window.programFolder());

@@ -7,8 +7,7 @@ const QLatin1String kHttpScheme("http://");
 const QLatin1String kWwwPrefix("www.");
 } // namespace
 
-bool HasDomainSuffix(const QString &text)
-{
+bool HasDomainSuffix(const QString &text) {
     for (const QLatin1String &suffix : DomainSuffixes) {
         if (text.contains(suffix, Qt::CaseSensitive)) {
             return true;
@@ -17,18 +16,15 @@ bool HasDomainSuffix(const QString &text)
     return false;
 }
 
-bool HasHttpScheme(const QString &text)
-{
+bool HasHttpScheme(const QString &text) {
     return text.contains(kHttpScheme, Qt::CaseSensitive);
 }
 
-bool HasWwwPrefix(const QString &text)
-{
+bool HasWwwPrefix(const QString &text) {
     return text.startsWith(kWwwPrefix, Qt::CaseSensitive);
 }
 
-QString NormalizeImportedDomain(const QString &text)
-{
+QString NormalizeImportedDomain(const QString &text) {
     QString result = text;
     if (HasHttpScheme(result)) {
         // QString::replace scans left to right over non-overlapping matches and does not

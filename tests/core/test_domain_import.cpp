@@ -1,0 +1,267 @@
+#include "core/domain_import.h"
+#include "tests/support/fake_window.h"
+
+#include <QFile>
+#include <QTemporaryDir>
+#include <QTest>
+
+using namespace shoulu;
+using shoulu::testing::FakeWindow;
+
+namespace {
+
+const QString kHint = QStringLiteral(
+    "请按照如下格式：\r\n\r\n域名前不要加http://与www\r\n一行一个域名，例如：baidu.com");
+
+// Records panel 2 as it stood when each message box was shown.
+class OrderRecordingWindow : public FakeWindow {
+public:
+    QStringList panel2AtMessage;
+    MessageAnswer messageBox(const QString &text, const QString &title,
+                             MessageButtons buttons) override {
+        panel2AtMessage.append(panels[2]);
+        return FakeWindow::messageBox(text, title, buttons);
+    }
+};
+
+} // namespace
+
+class DomainImportTest : public QObject {
+    Q_OBJECT
+private slots:
+    void init();
+    void hintAndDialogComeFirst();
+    void cancelLeavesEverythingAsItWas();
+    void normalisesAndCountsEveryEntry();
+    void keepsSpacesDuplicatesAndCapitals();
+    void emptyEntriesMadeByNormalisationStay();
+    void lineEnds_data();
+    void lineEnds();
+    void encodings_data();
+    void encodings();
+    void nothingLoadedKeepsOldStatus_data();
+    void nothingLoadedKeepsOldStatus();
+    void binaryFileLoadsWhatItCan();
+    void oversizedListIsCutWithAMessage();
+    void selectionRunsTheHandlerOnce();
+
+private:
+    QString writeFile(const QByteArray &bytes);
+    OrderRecordingWindow *importBytes(const QByteArray &bytes);
+
+    QTemporaryDir dir_;
+    int fileCounter_ = 0;
+    std::unique_ptr<OrderRecordingWindow> window_;
+};
+
+void DomainImportTest::init() {
+    window_ = std::make_unique<OrderRecordingWindow>();
+}
+
+QString DomainImportTest::writeFile(const QByteArray &bytes) {
+    const QString path = dir_.filePath(QStringLiteral("list%1.txt").arg(++fileCounter_));
+    QFile file(path);
+    if (!file.open(QIODevice::WriteOnly) || file.write(bytes) != bytes.size()) {
+        qFatal("cannot write %s", qPrintable(path));
+    }
+    return path;
+}
+
+OrderRecordingWindow *DomainImportTest::importBytes(const QByteArray &bytes) {
+    window_->fileDialogAnswers.append(writeFile(bytes));
+    Command1_Click(*window_);
+    return window_.get();
+}
+
+void DomainImportTest::hintAndDialogComeFirst() {
+    window_->folder = QStringLiteral("/opt/shoulu");
+    Command1_Click(*window_);
+    QCOMPARE(window_->messages.size(), 1);
+    QCOMPARE(window_->messages[0].text, kHint);
+    QCOMPARE(window_->messages[0].title, QStringLiteral("提示"));
+    QCOMPARE(window_->messages[0].buttons, MessageButtons::Ok);
+    QCOMPARE(window_->fileDialogs.size(), 1);
+    QCOMPARE(window_->fileDialogs[0].title, QStringLiteral("请选择要加载的文件"));
+    QCOMPARE(window_->fileDialogs[0].filter, QStringLiteral("文本文件|*.txt"));
+    QCOMPARE(window_->fileDialogs[0].initialFolder, QStringLiteral("/opt/shoulu"));
+}
+
+void DomainImportTest::cancelLeavesEverythingAsItWas() {
+    window_->queue = {QStringLiteral("a.com"), QStringLiteral("b.com")};
+    window_->selected = 0;
+    window_->panels[2] = QStringLiteral("old");
+    window_->fileDialogAnswers.append(std::nullopt);
+    Command1_Click(*window_);
+    QCOMPARE(window_->queue, QStringList({"a.com", "b.com"}));
+    QCOMPARE(window_->selected, 0);
+    QCOMPARE(window_->panels[2], QStringLiteral("old"));
+    QCOMPARE(window_->selectionEvents, 0);
+    QCOMPARE(window_->messages.size(), 1);
+}
+
+void DomainImportTest::normalisesAndCountsEveryEntry() {
+    auto *w = importBytes("http://www.example.com\r\nwww.example.com\r\nexample.com\r\n");
+    QCOMPARE(w->queue, QStringList({"example.com", "example.com", "example.com"}));
+    QCOMPARE(w->selected, 2);
+    QCOMPARE(w->panels[2], QStringLiteral("列表加载成功!共3个域名"));
+    QCOMPARE(w->messages.size(), 1); // the hint only
+}
+
+void DomainImportTest::keepsSpacesDuplicatesAndCapitals() {
+    auto *w = importBytes("  \r\nWWW.EXAMPLE.COM\r\nhttps://example.com\r\na.com\r\na.com\r\n"
+                          " www.b.com\r\n");
+    QCOMPARE(w->queue, QStringList({"  ", "WWW.EXAMPLE.COM", "https://example.com", "a.com",
+                                    "a.com", " www.b.com"}));
+    QCOMPARE(w->panels[2], QStringLiteral("列表加载成功!共6个域名"));
+}
+
+void DomainImportTest::emptyEntriesMadeByNormalisationStay() {
+    auto *w = importBytes("www.\r\n\r\nhttp://\r\nx.cn");
+    QCOMPARE(w->queue, QStringList({"", "", "x.cn"}));
+    QCOMPARE(w->panels[2], QStringLiteral("列表加载成功!共3个域名"));
+}
+
+void DomainImportTest::lineEnds_data() {
+    QTest::addColumn<QByteArray>("bytes");
+    QTest::newRow("CR LF") << QByteArray("a.com\r\nb.com\r\n");
+    QTest::newRow("lone CR") << QByteArray("a.com\rb.com\r");
+    QTest::newRow("lone LF") << QByteArray("a.com\nb.com\n");
+    QTest::newRow("no final terminator") << QByteArray("a.com\r\nb.com");
+    QTest::newRow("mixed with blank lines") << QByteArray("\n\na.com\r\r\n\nb.com\n\r\n");
+    QTest::newRow("LF CR is two line ends") << QByteArray("a.com\n\rb.com");
+}
+
+void DomainImportTest::lineEnds() {
+    QFETCH(QByteArray, bytes);
+    QCOMPARE(importBytes(bytes)->queue, QStringList({"a.com", "b.com"}));
+}
+
+void DomainImportTest::encodings_data() {
+    QTest::addColumn<QByteArray>("bytes");
+    QTest::addColumn<QStringList>("expected");
+    const QStringList chinese = {QStringLiteral("中文.com"), QStringLiteral("a.cn")};
+    // Not valid UTF-8, so the file is read as GBK.
+    QTest::newRow("GBK") << QByteArray("\xD6\xD0\xCE\xC4.com\r\na.cn") << chinese;
+    QTest::newRow("UTF-8") << QByteArray("中文.com\r\na.cn") << chinese;
+    QTest::newRow("UTF-8 BOM") << QByteArray("\xEF\xBB\xBFwww.中文.com\r\na.cn") << chinese;
+    QTest::newRow("UTF-8 BOM ascii")
+        << QByteArray("\xEF\xBB\xBFhttp://a.cn") << QStringList{QStringLiteral("a.cn")};
+    QString text = QStringLiteral("中文.com\r\na.cn");
+    QByteArray le("\xFF\xFE");
+    QByteArray be("\xFE\xFF");
+    for (const QChar ch : text) {
+        le.append(static_cast<char>(ch.unicode() & 0xFF))
+            .append(static_cast<char>(ch.unicode() >> 8));
+        be.append(static_cast<char>(ch.unicode() >> 8))
+            .append(static_cast<char>(ch.unicode() & 0xFF));
+    }
+    QTest::newRow("UTF-16LE BOM") << le << chinese;
+    QTest::newRow("UTF-16BE BOM") << be << chinese;
+    // A GBK lead byte without a valid trail byte still leaves the other lines intact.
+    const QByteArray badGbk("\x81\x20x.com\r\nb.com\r\n\xFF");
+    QTest::newRow("invalid GBK") << badGbk << QStringList{};
+}
+
+void DomainImportTest::encodings() {
+    QFETCH(QByteArray, bytes);
+    QFETCH(QStringList, expected);
+    const QStringList queue = importBytes(bytes)->queue;
+    if (expected.isEmpty()) { // only the well-formed line is known exactly
+        QCOMPARE(queue.size(), 3);
+        QVERIFY(queue[0].endsWith(QStringLiteral("x.com")));
+        QCOMPARE(queue[1], QStringLiteral("b.com"));
+        return;
+    }
+    QCOMPARE(queue, expected);
+}
+
+void DomainImportTest::nothingLoadedKeepsOldStatus_data() {
+    QTest::addColumn<int>("kind");
+    QTest::newRow("empty file") << 0;
+    QTest::newRow("only empty lines") << 1;
+    QTest::newRow("missing path") << 2;
+    QTest::newRow("directory") << 3;
+}
+
+void DomainImportTest::nothingLoadedKeepsOldStatus() {
+    QFETCH(int, kind);
+    window_->queue = {QStringLiteral("old.com")};
+    window_->selected = 0;
+    window_->panels[2] = QStringLiteral("before");
+    QString path;
+    switch (kind) {
+    case 0:
+        path = writeFile(QByteArray());
+        break;
+    case 1:
+        path = writeFile("\r\n\r\n\n\r");
+        break;
+    case 2:
+        path = dir_.filePath(QStringLiteral("missing.txt"));
+        break;
+    default:
+        path = dir_.path();
+        break;
+    }
+    window_->fileDialogAnswers.append(path);
+    Command1_Click(*window_);
+    QVERIFY(window_->queue.isEmpty()); // cleared before reading
+    QCOMPARE(window_->selected, -1);
+    QCOMPARE(window_->selectionEvents, 0);
+    QCOMPARE(window_->panels[2], QStringLiteral("before"));
+    QCOMPARE(window_->messages.size(), 1); // no error message, only the hint
+}
+
+void DomainImportTest::binaryFileLoadsWhatItCan() {
+    QByteArray bytes;
+    for (int i = 0; i < 4096; ++i) {
+        bytes.append(static_cast<char>((i * 37) & 0xFF));
+    }
+    bytes.append("\r\nlast.com");
+    auto *w = importBytes(bytes);
+    QVERIFY(w->queueCount() > 1);
+    QCOMPARE(w->queue.last(), QStringLiteral("last.com"));
+    QCOMPARE(w->selected, w->queueCount() - 1);
+    QCOMPARE(w->panels[2], QStringLiteral("列表加载成功!共%1个域名").arg(w->queueCount()));
+    for (const QString &entry : w->queue) {
+        QVERIFY(!entry.contains(u'\r') && !entry.contains(u'\n'));
+    }
+}
+
+void DomainImportTest::oversizedListIsCutWithAMessage() {
+    QByteArray bytes;
+    for (int i = 0; i < 40000; ++i) {
+        bytes.append("d").append(QByteArray::number(i)).append(".com\r\n");
+        if (i % 100 == 0) {
+            bytes.append("\r\n"); // empty lines do not count towards the limit
+        }
+    }
+    auto *w = importBytes(bytes);
+    QCOMPARE(w->queueCount(), kMaxQueueEntries);
+    QCOMPARE(w->queue.last(), QStringLiteral("d32766.com"));
+    QCOMPARE(w->selected, kMaxQueueEntries - 1);
+    QCOMPARE(w->panels[2], QStringLiteral("列表加载成功!共32767个域名"));
+    QCOMPARE(w->messages.size(), 2);
+    QCOMPARE(w->messages[1].title, QStringLiteral("提示"));
+    QCOMPARE(w->messages[1].buttons, MessageButtons::Ok);
+    QVERIFY2(w->messages[1].text.contains(QStringLiteral("7233")), qPrintable(w->messages[1].text));
+    QCOMPARE(w->panel2AtMessage[1], QStringLiteral("列表加载成功!共32767个域名"));
+}
+
+void DomainImportTest::selectionRunsTheHandlerOnce() {
+    int handlerRuns = 0;
+    int selectedInHandler = -2;
+    int countInHandler = -2;
+    window_->onSelectionChanged = [&] {
+        ++handlerRuns;
+        selectedInHandler = window_->selectedIndex();
+        countInHandler = window_->queueCount();
+    };
+    importBytes("a.com\r\nb.com\r\nc.com");
+    QCOMPARE(handlerRuns, 1);
+    QCOMPARE(selectedInHandler, 2);
+    QCOMPARE(countInHandler, 3); // the queue is complete when the handler runs
+}
+
+QTEST_APPLESS_MAIN(DomainImportTest)
+#include "test_domain_import.moc"
