@@ -9,8 +9,8 @@ namespace shoulu {
 
 // Accepted suffixes; a domain passes when any of them occurs anywhere in its text.
 inline constexpr std::array<QLatin1String, 8> DomainSuffixes = {
-    QLatin1String("com"),  QLatin1String("cn"), QLatin1String("org"), QLatin1String("info"),
-    QLatin1String("hk"),   QLatin1String("me"), QLatin1String("net"), QLatin1String("cc"),
+    QLatin1String("com"), QLatin1String("cn"), QLatin1String("org"), QLatin1String("info"),
+    QLatin1String("hk"),  QLatin1String("me"), QLatin1String("net"), QLatin1String("cc"),
 };
 
 // All tests are exact and case-sensitive; nothing is trimmed.

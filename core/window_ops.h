@@ -32,8 +32,7 @@ public:
     virtual void clearQueue() = 0;
     virtual void appendQueueEntry(const QString &text) = 0;
     // Same as appending each text in turn; a view may do it in one go.
-    virtual void appendQueueEntries(const QStringList &texts)
-    {
+    virtual void appendQueueEntries(const QStringList &texts) {
         for (const QString &text : texts) {
             appendQueueEntry(text);
         }
