@@ -1,0 +1,38 @@
+#include "net/tls_trust.h"
+
+#include "shoulu_config.h"
+
+#include <QSslCertificate>
+#include <QSslConfiguration>
+
+#include <mutex>
+
+namespace shoulu {
+
+void TrustExtraCaCertificates(const QByteArray &pem) {
+    const QList<QSslCertificate> extra = QSslCertificate::fromData(pem, QSsl::Pem);
+    if (extra.isEmpty()) {
+        return;
+    }
+    QSslConfiguration config = QSslConfiguration::defaultConfiguration();
+    QList<QSslCertificate> trusted = config.caCertificates();
+    // An empty list means the store is read on demand; setting any list ends that, so the
+    // system's certificates have to be listed explicitly to stay trusted.
+    if (trusted.isEmpty()) {
+        trusted = QSslConfiguration::systemCaCertificates();
+    }
+    for (const QSslCertificate &certificate : extra) {
+        if (!trusted.contains(certificate)) {
+            trusted.append(certificate);
+        }
+    }
+    config.setCaCertificates(trusted);
+    QSslConfiguration::setDefaultConfiguration(config);
+}
+
+void TrustCompiledInCaCertificate() {
+    static std::once_flag once;
+    std::call_once(once, [] { TrustExtraCaCertificates(QByteArray(SHOULU_EXTRA_CA_PEM)); });
+}
+
+} // namespace shoulu
