@@ -1,0 +1,199 @@
+#include "service/service_logic.h"
+
+#include "net/md5.h"
+#include "service/form_decode.h"
+#include "service/store.h"
+
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <QRegularExpression>
+
+#include <utility>
+
+namespace shoulu {
+
+namespace {
+
+const QByteArray kJson = QByteArrayLiteral("application/json; charset=utf-8");
+const QByteArray kHtml = QByteArrayLiteral("text/html; charset=utf-8");
+
+const QString kQueryPath = QStringLiteral("/index.php/Index/web_collection");
+const QString kVersionPath = QStringLiteral("/index.php/Index/soft_version");
+const QString kDetailPrefix = QStringLiteral("/index.php/Works/detail/sid/");
+
+QByteArray JsonBody(const QJsonObject &object) {
+    return QJsonDocument(object).toJson(QJsonDocument::Compact);
+}
+
+QString HtmlEscaped(const QString &text) {
+    return text.toHtmlEscaped();
+}
+
+// Missing or repeated fields are the client's fault: both get a 400 naming the field.
+std::optional<Reply> RequireOne(const QList<FormField> &fields, const QString &name,
+                                QString *value) {
+    switch (FindField(fields, name, value)) {
+    case FieldLookup::Found:
+        return std::nullopt;
+    case FieldLookup::Missing:
+        return ErrorReply(400, messages::kMissingParameter + QStringLiteral(": ") + name);
+    case FieldLookup::Repeated:
+        break;
+    }
+    return ErrorReply(400, messages::kRepeatedParameter + QStringLiteral(": ") + name);
+}
+
+} // namespace
+
+QByteArray ErrorBody(const QString &message) {
+    return JsonBody(
+        QJsonObject{{QStringLiteral("result"), 0}, {QStringLiteral("message"), message}});
+}
+
+Reply ErrorReply(int status, const QString &message) {
+    return Reply{status, kJson, ErrorBody(message)};
+}
+
+QJsonValue CountValue(const QString &text) {
+    static const QRegularExpression digits(QStringLiteral("^-?[0-9]{1,15}$"));
+    if (digits.match(text).hasMatch()) {
+        return QJsonValue(text.toLongLong());
+    }
+    return QJsonValue(text);
+}
+
+ServiceLogic::ServiceLogic(VersionSettings settings, CountStore *store)
+    : settings_(std::move(settings))
+    , store_(store) {}
+
+Reply ServiceLogic::handle(const RawRequest &request) {
+    QByteArrayView target = request.target;
+    // An absolute-form target ("https://host/path") is reduced to its path.
+    if (!target.startsWith('/')) {
+        const qsizetype scheme = target.indexOf("://");
+        if (scheme < 0) {
+            return ErrorReply(400, messages::kBadRequest);
+        }
+        const qsizetype slash = target.indexOf('/', scheme + 3);
+        target = slash < 0 ? QByteArrayView("/") : target.sliced(slash);
+    }
+    const qsizetype mark = target.indexOf('?');
+    const QByteArrayView rawPath = mark < 0 ? target : target.first(mark);
+    const QByteArrayView rawQuery = mark < 0 ? QByteArrayView() : target.sliced(mark + 1);
+    const auto path = PercentDecode(rawPath);
+    if (!path) {
+        return ErrorReply(400, messages::kBadEncoding);
+    }
+
+    const bool isGet = request.method == "GET";
+    if (*path == kQueryPath) {
+        return isGet ? webCollection(request, rawQuery)
+                     : ErrorReply(405, messages::kMethodNotAllowed);
+    }
+    if (*path == kVersionPath) {
+        return request.method == "POST" ? softVersion(request)
+                                        : ErrorReply(405, messages::kMethodNotAllowed);
+    }
+    if (*path == kDetailPrefix + settings_.sid) {
+        if (!isGet) {
+            return ErrorReply(405, messages::kMethodNotAllowed);
+        }
+        return page(
+            QStringLiteral("澜序网站收录批量查询器 · 更新页（本地替身）"),
+            QStringLiteral("这是 shoulu-service 提供的本地替身页面，不是澜序软件官网。"
+                           "软件编号 sid=%1，最新版本 %2。真实发布版在这里指向澜序的更新页。")
+                .arg(settings_.sid, settings_.latestVersion));
+    }
+    if (*path == QStringLiteral("/studio") || *path == QStringLiteral("/company")) {
+        if (!isGet) {
+            return ErrorReply(405, messages::kMethodNotAllowed);
+        }
+        const bool studio = *path == QStringLiteral("/studio");
+        return page(studio ? QStringLiteral("工作室主页（本地替身）")
+                           : QStringLiteral("公司主页（本地替身）"),
+                    QStringLiteral("这是 shoulu-service 提供的本地替身页面，不是澜序的%1网站。"
+                                   "真实发布版的按钮在这里打开澜序的网站。")
+                        .arg(studio ? QStringLiteral("工作室") : QStringLiteral("公司")));
+    }
+    return ErrorReply(404, messages::kNotFound);
+}
+
+Reply ServiceLogic::webCollection(const RawRequest &request, QByteArrayView rawQuery) {
+    Q_UNUSED(request);
+    const auto fields = ParseForm(rawQuery);
+    if (!fields) {
+        return ErrorReply(400, messages::kBadEncoding);
+    }
+    QString url;
+    if (auto bad = RequireOne(*fields, QStringLiteral("url"), &url)) {
+        return *bad;
+    }
+    QString token;
+    switch (FindField(*fields, QStringLiteral("token"), &token)) {
+    case FieldLookup::Repeated:
+        return ErrorReply(400, messages::kRepeatedParameter + QStringLiteral(": token"));
+    case FieldLookup::Missing:
+        // A missing token is a failed check like a wrong one: the program reads either as an
+        // answer without a row.
+        return ErrorReply(200, messages::kBadToken);
+    case FieldLookup::Found:
+        break;
+    }
+    if (token != Md5Hex(url + QLatin1String(kTokenSalt), 32)) {
+        return ErrorReply(200, messages::kBadToken);
+    }
+    const auto counts = store_ ? store_->find(url) : std::nullopt;
+    if (!counts) {
+        return ErrorReply(200, messages::kUnknownDomain);
+    }
+    auto engine = [&counts](size_t first) {
+        return QJsonObject{{QStringLiteral("site"), CountValue(counts->counts[first])},
+                           {QStringLiteral("domain"), CountValue(counts->counts[first + 1])}};
+    };
+    const QJsonObject info{
+        {QStringLiteral("web"), QJsonObject{{QStringLiteral("domain"), counts->domain}}},
+        {QStringLiteral("bd"), engine(0)},
+        {QStringLiteral("so"), engine(2)},
+        {QStringLiteral("bing"), engine(4)}};
+    return Reply{
+        200, kJson,
+        JsonBody(QJsonObject{{QStringLiteral("result"), 1}, {QStringLiteral("info"), info}})};
+}
+
+Reply ServiceLogic::softVersion(const RawRequest &request) {
+    if (request.body.size() > kMaxBodyBytes) {
+        return ErrorReply(413, messages::kBodyTooLarge);
+    }
+    const auto fields = ParseForm(request.body);
+    if (!fields) {
+        return ErrorReply(400, messages::kBadEncoding);
+    }
+    QString sn;
+    if (auto bad = RequireOne(*fields, QStringLiteral("sn"), &sn)) {
+        return *bad;
+    }
+    if (settings_.refuse) {
+        return ErrorReply(200, settings_.refuseMessage);
+    }
+    if (sn != QStringLiteral("tandri")) {
+        return ErrorReply(200, messages::kUnknownProduct);
+    }
+    const QJsonObject info{{QStringLiteral("version"), settings_.latestVersion},
+                           {QStringLiteral("sid"), settings_.sid},
+                           {QStringLiteral("must"), settings_.must}};
+    return Reply{
+        200, kJson,
+        JsonBody(QJsonObject{{QStringLiteral("result"), 1}, {QStringLiteral("info"), info}})};
+}
+
+Reply ServiceLogic::page(const QString &title, const QString &text) {
+    const QString html =
+        QStringLiteral("<!DOCTYPE html>\n<html lang=\"zh-CN\"><head><meta charset=\"utf-8\">"
+                       "<title>%1</title></head>\n<body><h1>%1</h1>\n<p>%2</p>\n"
+                       "<p>shoulu-service: a local stand-in for the maker's services, for "
+                       "development and tests only.</p></body></html>\n")
+            .arg(HtmlEscaped(title), HtmlEscaped(text));
+    return Reply{200, kHtml, html.toUtf8()};
+}
+
+} // namespace shoulu
