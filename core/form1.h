@@ -42,6 +42,12 @@ private:
     qint16 batchPos_ = 0;
     QString answerText_;
     int currentRow_ = -1;
+    // Whether a batch runs, and a count of batch starts and ends, so a handler that waited
+    // for an answer can tell whether its batch ended meanwhile.
+    bool batchRunning_ = false;
+    quint32 batchSerial_ = 0;
+
+    void completeBatch();
 };
 
 } // namespace shoulu
