@@ -1,0 +1,425 @@
+#include "tests/core/query_harness.h"
+
+#include <QFile>
+#include <QTemporaryDir>
+#include <QTest>
+
+using namespace shoulu;
+using namespace shoulu::testing;
+
+namespace {
+
+const QString kIdle = QStringLiteral("批量查询");
+const QString kRunning = QStringLiteral("停止查询");
+const QString kSkip = QStringLiteral("域名不正确,自动跳转下一个..");
+const QString kDone = QStringLiteral("所有域名已查询完毕!");
+
+QString Status(const QString &entry, int count, int remaining) {
+    return QStringLiteral("%1查询完毕 | 共：%2个域名 | 剩余查询：%3个")
+        .arg(entry)
+        .arg(count)
+        .arg(remaining);
+}
+
+QStringList RowTexts(const FakeWindow &window) {
+    QStringList texts;
+    for (const FakeWindow::Row &row : window.rows) {
+        texts.append(row.text);
+    }
+    return texts;
+}
+
+// Names the first way the window differs from an idle batch; empty when it is idle.
+QString IdleMismatch(const QueryHarness &h) {
+    if (h.window.captions.value(ButtonId::Command2) != kIdle) {
+        return QStringLiteral("caption");
+    }
+    if (h.form.queryGate()) {
+        return QStringLiteral("gate on");
+    }
+    if (h.window.timerEnabled.value(TimerId::Timer1)) {
+        return QStringLiteral("timer on");
+    }
+    if (!h.window.queueEnabled || !h.window.sliderEnabled) {
+        return QStringLiteral("list or slider disabled");
+    }
+    if (h.form.batchPos() != 0) {
+        return QStringLiteral("batchPos %1").arg(h.form.batchPos());
+    }
+    return {};
+}
+
+} // namespace
+
+class BatchRunTest : public QObject {
+    Q_OBJECT
+private slots:
+    void emptyQueueShowsMessageWhateverTheCaption_data();
+    void emptyQueueShowsMessageWhateverTheCaption();
+    void startQueriesFirstEntryBeforeTheTimer_data();
+    void startQueriesFirstEntryBeforeTheTimer();
+    void skipsRunWithinOneTick();
+    void lastEntryWithoutSuffixCompletesInTheSameTick_data();
+    void lastEntryWithoutSuffixCompletesInTheSameTick();
+    void shortQueues_data();
+    void shortQueues();
+    void nestedTickFinishesFirst();
+    void nestedTickReachingTheEnd();
+    void stopDuringWaitStillWritesTheRow();
+    void stopWhileTheStartWaits();
+    void stopAndStartWhileTheStartWaits();
+    void restartClearsTableAndBeginsAtZero();
+    void importDuringBatch();
+    void importOfEmptyFileDuringBatch();
+    void cxWhileIdle();
+    void cxDuringBatchKeepsItQuerying();
+    void batchStateChangedWhileCxWaits();
+    void sliderAndInit();
+};
+
+void BatchRunTest::emptyQueueShowsMessageWhateverTheCaption_data() {
+    QTest::addColumn<QString>("caption");
+    QTest::newRow("idle") << kIdle;
+    QTest::newRow("running") << kRunning;
+}
+
+void BatchRunTest::emptyQueueShowsMessageWhateverTheCaption() {
+    QFETCH(QString, caption);
+    QueryHarness h;
+    h.window.captions[ButtonId::Command2] = caption;
+    h.form.Command2_Click();
+    QCOMPARE(h.window.panels[2], QStringLiteral("请先导入要查询的域名"));
+    QCOMPARE(h.window.messages.size(), 1);
+    QCOMPARE(h.window.messages[0].text, QStringLiteral("请先导入要查询的域名"));
+    QCOMPARE(h.window.messages[0].title, QStringLiteral("澜序软件"));
+    QCOMPARE(h.window.messages[0].buttons, MessageButtons::Ok);
+    QCOMPARE(h.window.captions[ButtonId::Command2], caption);
+    QVERIFY(!h.window.timerEnabled[TimerId::Timer1]);
+    QVERIFY(!h.form.queryGate());
+}
+
+void BatchRunTest::startQueriesFirstEntryBeforeTheTimer_data() {
+    QTest::addColumn<int>("pace");
+    QTest::newRow("3 s") << 3;
+    QTest::newRow("10 s") << 10;
+}
+
+void BatchRunTest::startQueriesFirstEntryBeforeTheTimer() {
+    QFETCH(int, pace);
+    QueryHarness h;
+    h.startIdle();
+    h.setQueue({"a.com", "b.com", "c.com"});
+    h.form.cx(); // an old row, cleared by the start
+    h.window.selected = 0;
+    h.window.slider = pace;
+    h.queried.clear();
+    bool checkedDuringQuery = false;
+    h.during = [&](int, const QString &) {
+        QCOMPARE(h.window.captions[ButtonId::Command2], kRunning);
+        QVERIFY(!h.window.queueEnabled);
+        QVERIFY(h.window.rows.isEmpty());
+        QVERIFY(!h.window.timerEnabled[TimerId::Timer1]);
+        QVERIFY(h.window.sliderEnabled);
+        checkedDuringQuery = true;
+    };
+    h.form.Command2_Click();
+    QVERIFY(checkedDuringQuery);
+    // Entry 0 is queried although it was selected already.
+    QCOMPARE(h.queried, QStringList{"a.com"});
+    QCOMPARE(RowTexts(h.window), QStringList{"a.com"});
+    QCOMPARE(h.window.timerInterval[TimerId::Timer1], pace * 1000);
+    QVERIFY(h.window.timerEnabled[TimerId::Timer1]);
+    QVERIFY(!h.window.sliderEnabled);
+    QVERIFY(h.form.queryGate());
+    QCOMPARE(h.form.batchPos(), 0);
+}
+
+void BatchRunTest::skipsRunWithinOneTick() {
+    QueryHarness h;
+    h.setQueue({"a.com", "x.io", "y.io", "d.com", "e.com"});
+    h.form.Command2_Click();
+    h.window.panel2History.clear();
+    QVERIFY(h.window.fireTimer(TimerId::Timer1));
+    QCOMPARE(h.queried, (QStringList{"a.com", "d.com"}));
+    QCOMPARE(h.form.batchPos(), 3);
+    QCOMPARE(h.window.selected, 3);
+    QCOMPARE(h.window.panel2History, (QStringList{kSkip, kSkip, Status("d.com", 5, 1)}));
+    QVERIFY(h.window.fireTimer(TimerId::Timer1));
+    QCOMPARE(h.queried.last(), QStringLiteral("e.com"));
+    QCOMPARE(h.window.panel2History.mid(3), (QStringList{Status("e.com", 5, 0), kDone}));
+    QCOMPARE(IdleMismatch(h), QString());
+}
+
+void BatchRunTest::lastEntryWithoutSuffixCompletesInTheSameTick_data() {
+    QTest::addColumn<QStringList>("queue");
+    QTest::addColumn<int>("skips");
+    QTest::newRow("one at the end") << QStringList{"a.com", "b.com", "z.io"} << 1;
+    QTest::newRow("two at the end") << QStringList{"a.com", "b.com", "y.io", "z.io"} << 2;
+}
+
+void BatchRunTest::lastEntryWithoutSuffixCompletesInTheSameTick() {
+    QFETCH(QStringList, queue);
+    QFETCH(int, skips);
+    QueryHarness h;
+    h.setQueue(queue);
+    h.form.Command2_Click();
+    h.window.fireTimer(TimerId::Timer1);
+    QCOMPARE(h.window.panels[2], Status("b.com", int(queue.size()), int(queue.size()) - 2));
+    h.window.panel2History.clear();
+    QVERIFY(h.window.fireTimer(TimerId::Timer1));
+    QStringList expected(skips, kSkip);
+    expected.append(kDone);
+    QCOMPARE(h.window.panel2History, expected);
+    QCOMPARE(h.queried, (QStringList{"a.com", "b.com"}));
+    QCOMPARE(IdleMismatch(h), QString());
+    QVERIFY(!h.window.fireTimer(TimerId::Timer1));
+}
+
+void BatchRunTest::shortQueues_data() {
+    QTest::addColumn<QStringList>("queue");
+    QTest::addColumn<QStringList>("atStart");
+    QTest::addColumn<QStringList>("atFirstTick");
+    QTest::newRow("one entry") << QStringList{"a.com"} << QStringList{"a.com"} << QStringList{};
+    QTest::newRow("two entries") << QStringList{"a.com", "b.com"} << QStringList{"a.com"}
+                                 << QStringList{"b.com"};
+    QTest::newRow("two, first skipped")
+        << QStringList{"x.io", "b.com"} << QStringList{"b.com"} << QStringList{};
+}
+
+void BatchRunTest::shortQueues() {
+    QFETCH(QStringList, queue);
+    QFETCH(QStringList, atStart);
+    QFETCH(QStringList, atFirstTick);
+    QueryHarness h;
+    h.setQueue(queue);
+    h.form.Command2_Click();
+    QCOMPARE(h.queried, atStart);
+    QVERIFY(h.window.timerEnabled[TimerId::Timer1]);
+    h.queried.clear();
+    QVERIFY(h.window.fireTimer(TimerId::Timer1));
+    QCOMPARE(h.queried, atFirstTick);
+    QCOMPARE(h.window.panels[2], kDone);
+    if (!atFirstTick.isEmpty()) {
+        QCOMPARE(h.window.panel2History.at(h.window.panel2History.size() - 2),
+                 Status(atFirstTick.last(), int(queue.size()), 0));
+    }
+    QCOMPARE(IdleMismatch(h), QString());
+}
+
+void BatchRunTest::nestedTickFinishesFirst() {
+    QueryHarness h;
+    h.setQueue({"a.com", "b.com", "c.com", "d.com"});
+    h.during = [&h](int, const QString &entry) {
+        if (entry == "b.com") {
+            h.window.fireTimer(TimerId::Timer1);
+        }
+    };
+    h.form.Command2_Click();
+    h.window.fireTimer(TimerId::Timer1);
+    QCOMPARE(h.queried, (QStringList{"a.com", "b.com", "c.com"}));
+    QCOMPARE(RowTexts(h.window), (QStringList{"a.com", "c.com", "b.com"}));
+    // b.com's status is written last and names the entry selected by then.
+    QCOMPARE(h.window.panel2History.mid(1),
+             (QStringList{Status("c.com", 4, 1), Status("c.com", 4, 1)}));
+    QCOMPARE(h.form.batchPos(), 2);
+    h.window.fireTimer(TimerId::Timer1);
+    QCOMPARE(RowTexts(h.window).last(), QStringLiteral("d.com"));
+    QCOMPARE(IdleMismatch(h), QString());
+}
+
+void BatchRunTest::nestedTickReachingTheEnd() {
+    QueryHarness h;
+    h.setQueue({"a.com", "b.com", "c.com"});
+    h.during = [&h](int, const QString &entry) {
+        if (entry == "b.com") {
+            h.window.fireTimer(TimerId::Timer1);
+        }
+    };
+    h.form.Command2_Click();
+    h.window.fireTimer(TimerId::Timer1);
+    QCOMPARE(RowTexts(h.window), (QStringList{"a.com", "c.com", "b.com"}));
+    // The completion text ends up last, over b.com's late status.
+    QCOMPARE(h.window.panel2History.mid(1),
+             (QStringList{Status("c.com", 3, 0), kDone, Status("c.com", 3, 0), kDone}));
+    QCOMPARE(IdleMismatch(h), QString());
+}
+
+void BatchRunTest::stopDuringWaitStillWritesTheRow() {
+    QueryHarness h;
+    h.setQueue({"a.com", "b.com", "c.com"});
+    h.during = [&h](int, const QString &entry) {
+        if (entry == "b.com") {
+            h.form.Command2_Click();
+            QCOMPARE(IdleMismatch(h), QString());
+        }
+    };
+    h.form.Command2_Click();
+    h.window.fireTimer(TimerId::Timer1);
+    QCOMPARE(RowTexts(h.window), (QStringList{"a.com", "b.com"}));
+    QCOMPARE(h.window.panels[2], Status("b.com", 3, 1));
+    QCOMPARE(IdleMismatch(h), QString());
+    QVERIFY(!h.window.fireTimer(TimerId::Timer1));
+}
+
+void BatchRunTest::stopWhileTheStartWaits() {
+    QueryHarness h;
+    h.setQueue({"a.com", "b.com"});
+    h.during = [&h](int, const QString &) { h.form.Command2_Click(); };
+    h.form.Command2_Click();
+    QCOMPARE(RowTexts(h.window), QStringList{"a.com"});
+    QCOMPARE(IdleMismatch(h), QString());
+}
+
+void BatchRunTest::stopAndStartWhileTheStartWaits() {
+    QueryHarness h;
+    h.setQueue({"a.com", "b.com", "c.com"});
+    h.during = [&h](int call, const QString &) {
+        if (call == 0) {
+            h.window.slider = 7;
+            h.form.Command2_Click();
+            h.form.Command2_Click();
+        }
+    };
+    h.form.Command2_Click();
+    QCOMPARE(h.queried, (QStringList{"a.com", "a.com"}));
+    QCOMPARE(h.window.captions[ButtonId::Command2], kRunning);
+    QVERIFY(h.form.queryGate());
+    QVERIFY(h.window.timerEnabled[TimerId::Timer1]);
+    QCOMPARE(h.window.timerInterval[TimerId::Timer1], 7000);
+    QVERIFY(!h.window.sliderEnabled);
+    h.window.fireTimer(TimerId::Timer1);
+    QCOMPARE(h.queried.last(), QStringLiteral("b.com"));
+}
+
+void BatchRunTest::restartClearsTableAndBeginsAtZero() {
+    QueryHarness h;
+    h.setQueue({"a.com", "b.com", "c.com", "d.com"});
+    h.form.Command2_Click();
+    h.window.fireTimer(TimerId::Timer1);
+    h.window.fireTimer(TimerId::Timer1);
+    h.form.Command2_Click(); // stop
+    QCOMPARE(IdleMismatch(h), QString());
+    QCOMPARE(h.window.panels[2], Status("c.com", 4, 1)); // a stop writes no status
+    h.form.Command2_Click();                             // start again
+    QCOMPARE(RowTexts(h.window), QStringList{"a.com"});
+    QCOMPARE(h.window.selected, 0);
+    h.window.fireTimer(TimerId::Timer1);
+    QCOMPARE(h.queried.last(), QStringLiteral("b.com"));
+}
+
+void BatchRunTest::importDuringBatch() {
+    QTemporaryDir dir;
+    const QString path = dir.filePath("list.txt");
+    QFile file(path);
+    QVERIFY(file.open(QIODevice::WriteOnly));
+    file.write("p.com\r\nq.com\r\nr.com\r\n");
+    file.close();
+
+    QueryHarness h;
+    h.setQueue({"a.com", "b.com", "c.com", "d.com"});
+    h.form.Command2_Click();
+    h.window.fireTimer(TimerId::Timer1);
+    h.window.fileDialogAnswers = {path};
+    h.form.Command1_Click();
+    // The gate is on, so selecting the last loaded entry queries it.
+    QCOMPARE(h.queried.last(), QStringLiteral("r.com"));
+    QCOMPARE(h.window.panels[2], QStringLiteral("列表加载成功!共3个域名"));
+    QCOMPARE(h.form.batchPos(), 1);
+    h.window.fireTimer(TimerId::Timer1);
+    QCOMPARE(h.queried.last(), QStringLiteral("r.com"));
+    QCOMPARE(h.window.panels[2], kDone);
+    QCOMPARE(IdleMismatch(h), QString());
+}
+
+void BatchRunTest::importOfEmptyFileDuringBatch() {
+    QTemporaryDir dir;
+    const QString path = dir.filePath("empty.txt");
+    QFile file(path);
+    QVERIFY(file.open(QIODevice::WriteOnly));
+    file.close();
+
+    QueryHarness h;
+    h.setQueue({"a.com", "b.com", "c.com"});
+    h.form.Command2_Click();
+    h.window.fileDialogAnswers = {path};
+    h.form.Command1_Click();
+    QVERIFY(h.window.queue.isEmpty());
+    h.form.Command2_Click();
+    QCOMPARE(h.window.messages.last().text, QStringLiteral("请先导入要查询的域名"));
+    QCOMPARE(h.window.captions[ButtonId::Command2], kRunning);
+    QVERIFY(h.window.fireTimer(TimerId::Timer1));
+    QCOMPARE(h.window.panels[2], kDone);
+    QCOMPARE(IdleMismatch(h), QString());
+    QCOMPARE(h.queried, QStringList{"a.com"});
+}
+
+void BatchRunTest::cxWhileIdle() {
+    QueryHarness h;
+    h.setQueue({"a.com", "b.com"});
+    h.form.cx();
+    QCOMPARE(h.queried, QStringList{"b.com"});
+    QCOMPARE(RowTexts(h.window), QStringList{"b.com"});
+    QCOMPARE(h.window.panels[2], Status("b.com", 2, 0));
+    QCOMPARE(IdleMismatch(h), QString());
+    // Selecting by hand afterwards queries nothing; the next start clears the row.
+    h.window.setSelectedIndex(0);
+    QCOMPARE(h.queried.size(), 1);
+    h.form.Command2_Click();
+    QCOMPARE(RowTexts(h.window), QStringList{"a.com"});
+}
+
+void BatchRunTest::cxDuringBatchKeepsItQuerying() {
+    QueryHarness h;
+    h.setQueue({"a.com", "b.com", "c.com"});
+    h.form.Command2_Click();
+    h.window.queue.append("e.com");
+    h.form.cx();
+    QVERIFY(h.form.queryGate());
+    QCOMPARE(h.form.batchPos(), 0);
+    h.window.fireTimer(TimerId::Timer1);
+    h.window.fireTimer(TimerId::Timer1);
+    h.window.fireTimer(TimerId::Timer1);
+    QCOMPARE(h.queried, (QStringList{"a.com", "e.com", "b.com", "c.com", "e.com"}));
+    QCOMPARE(IdleMismatch(h), QString());
+}
+
+void BatchRunTest::batchStateChangedWhileCxWaits() {
+    // A stop during an immediate query must not leave the gate on once idle.
+    QueryHarness stopped;
+    stopped.setQueue({"a.com", "b.com"});
+    stopped.form.Command2_Click();
+    stopped.during = [&stopped](int, const QString &) { stopped.form.Command2_Click(); };
+    stopped.form.cx();
+    QCOMPARE(IdleMismatch(stopped), QString());
+
+    // A start during an idle immediate query must keep its gate.
+    QueryHarness started;
+    started.setQueue({"a.com", "b.com"});
+    started.during = [&started](int call, const QString &) {
+        if (call == 0) {
+            started.form.Command2_Click();
+        }
+    };
+    started.form.cx();
+    QVERIFY(started.form.queryGate());
+    started.window.fireTimer(TimerId::Timer1);
+    QCOMPARE(started.queried, (QStringList{"b.com", "a.com", "b.com"}));
+}
+
+void BatchRunTest::sliderAndInit() {
+    QueryHarness h;
+    QVERIFY(!h.window.buttonEnabled[ButtonId::Command2]);
+    h.form.init();
+    QVERIFY(h.window.buttonEnabled[ButtonId::Command2]);
+    QCOMPARE(h.window.panels[2], QStringLiteral("当前为最新版本,欢迎使用澜序软件.."));
+
+    for (const int pace : {3, 5, 10}) {
+        h.window.slider = pace;
+        h.form.Slider1_Scroll();
+        QCOMPARE(h.window.label2, QString::number(pace) + QStringLiteral("秒/次"));
+    }
+    QCOMPARE(h.window.timerInterval[TimerId::Timer1], 1000); // the pace waits for a start
+}
+
+QTEST_APPLESS_MAIN(BatchRunTest)
+#include "test_batch_run.moc"

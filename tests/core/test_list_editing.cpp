@@ -1,0 +1,204 @@
+#include "core/add_domain.h"
+#include "tests/core/query_harness.h"
+
+#include <QTest>
+
+using namespace shoulu;
+using namespace shoulu::testing;
+
+namespace {
+
+const QString kTitle = QStringLiteral("澜序系列软件");
+
+// Presses the dialog's add button; counts how often the dialog was closed.
+struct AddDialog {
+    QueryHarness &h;
+    int closes = 0;
+    void add(const QString &text, bool queryAtOnce) {
+        Form2_Command1_Click(h.window, h.form, text, queryAtOnce, [this] { ++closes; });
+    }
+};
+
+} // namespace
+
+class ListEditingTest : public QObject {
+    Q_OBJECT
+private slots:
+    void addRejects_data();
+    void addRejects();
+    void addAppendsUnchanged_data();
+    void addAppendsUnchanged();
+    void addAndQueryAtOnce();
+    void addDuringBatch();
+    void addToAFullQueue();
+    void doubleClickRemovesTheSelectedEntry();
+    void doubleClickWithoutSelection();
+    void mouseDownImportsOnlyIntoAnEmptyQueue();
+};
+
+void ListEditingTest::addRejects_data() {
+    QTest::addColumn<QString>("text");
+    QTest::addColumn<QString>("message");
+    QTest::newRow("empty") << ""
+                           << "请输入域名..";
+    QTest::newRow("spaces") << "   "
+                            << "域名不正确,您请检查..";
+    QTest::newRow("capitals") << "EXAMPLE.COM"
+                              << "域名不正确,您请检查..";
+    QTest::newRow("suffix checked before scheme") << "http://x"
+                                                  << "域名不正确,您请检查..";
+    QTest::newRow("scheme") << "http://example.com"
+                            << "域名不需要加http://..";
+    QTest::newRow("scheme anywhere") << "example.com/?u=http://x"
+                                     << "域名不需要加http://..";
+    QTest::newRow("scheme before prefix") << "www.http://a.com"
+                                          << "域名不需要加http://..";
+    QTest::newRow("prefix") << "www.example.com"
+                            << "域名不需要加www..";
+}
+
+void ListEditingTest::addRejects() {
+    QFETCH(QString, text);
+    QFETCH(QString, message);
+    QueryHarness h;
+    h.setQueue({"a.com"});
+    AddDialog dialog{h};
+    dialog.add(text, true);
+    QCOMPARE(h.window.messages.size(), 1);
+    QCOMPARE(h.window.messages[0].text, message);
+    QCOMPARE(h.window.messages[0].title, kTitle);
+    QCOMPARE(h.window.messages[0].buttons, MessageButtons::Ok);
+    QCOMPARE(h.window.queue, QStringList{"a.com"});
+    QCOMPARE(dialog.closes, 0);
+    QVERIFY(h.queried.isEmpty());
+}
+
+void ListEditingTest::addAppendsUnchanged_data() {
+    QTest::addColumn<QString>("text");
+    QTest::newRow("plain") << "example.com";
+    QTest::newRow("capital prefix") << "WWW.example.com";
+    QTest::newRow("leading space") << " example.com";
+    QTest::newRow("https") << "https://example.com";
+}
+
+void ListEditingTest::addAppendsUnchanged() {
+    QFETCH(QString, text);
+    QueryHarness h;
+    h.setQueue({"a.com", text});
+    h.window.selected = 0;
+    h.window.panels[2] = QStringLiteral("before");
+    AddDialog dialog{h};
+    dialog.add(text, false);
+    // A duplicate is appended as well; selection and status stay.
+    QCOMPARE(h.window.queue, (QStringList{"a.com", text, text}));
+    QCOMPARE(h.window.selected, 0);
+    QCOMPARE(h.window.selectionEvents, 0);
+    QCOMPARE(h.window.panels[2], QStringLiteral("before"));
+    QCOMPARE(h.window.messages.size(), 1);
+    QCOMPARE(h.window.messages[0].text, QStringLiteral("域名添加成功.."));
+    QCOMPARE(h.window.messages[0].title, kTitle);
+    QCOMPARE(dialog.closes, 1);
+    QVERIFY(h.queried.isEmpty());
+}
+
+void ListEditingTest::addAndQueryAtOnce() {
+    QueryHarness h;
+    AddDialog dialog{h};
+    int closesAtQuery = -1;
+    int messagesAtQuery = -1;
+    h.during = [&](int, const QString &) {
+        closesAtQuery = dialog.closes;
+        messagesAtQuery = int(h.window.messages.size());
+    };
+    dialog.add("example.com", true);
+    QCOMPARE(h.window.queue, QStringList{"example.com"});
+    QCOMPARE(h.window.selected, 0);
+    QCOMPARE(h.queried, QStringList{"example.com"});
+    QCOMPARE(h.window.rows.size(), 1);
+    QCOMPARE(closesAtQuery, 1); // closed before the query, after the success message
+    QCOMPARE(messagesAtQuery, 1);
+    QVERIFY(dialog.closes >= 1);
+    QVERIFY(!h.form.queryGate());
+    QCOMPARE(h.window.panels[2],
+             QStringLiteral("example.com查询完毕 | 共：1个域名 | 剩余查询：0个"));
+}
+
+void ListEditingTest::addDuringBatch() {
+    QueryHarness h;
+    h.setQueue({"a.com", "b.com"});
+    h.form.Command2_Click();
+    AddDialog dialog{h};
+    dialog.add("c.com", false);
+    QVERIFY(h.form.queryGate());
+    h.window.fireTimer(TimerId::Timer1);
+    h.window.fireTimer(TimerId::Timer1);
+    QCOMPARE(h.queried, (QStringList{"a.com", "b.com", "c.com"}));
+    QCOMPARE(h.window.panels[2], QStringLiteral("所有域名已查询完毕!"));
+}
+
+void ListEditingTest::addToAFullQueue() {
+    QueryHarness h;
+    h.window.queue = QStringList(32767, QStringLiteral("a.com"));
+    AddDialog dialog{h};
+    dialog.add("b.com", true);
+    QCOMPARE(h.window.queue.size(), 32767);
+    QCOMPARE(h.window.messages.size(), 1);
+    QCOMPARE(h.window.messages[0].title, kTitle);
+    QVERIFY(h.window.messages[0].text.contains(QStringLiteral("32767")));
+    QCOMPARE(dialog.closes, 0);
+    QVERIFY(h.queried.isEmpty());
+}
+
+void ListEditingTest::doubleClickRemovesTheSelectedEntry() {
+    QueryHarness h;
+    h.setQueue({"a.com", "b.com", "c.com", "d.com", "e.com"});
+    h.form.cx(); // a row that outlives its entry
+    h.window.setSelectedIndex(2);
+    const QString toolTip = h.window.queueToolTip;
+    const QString status = h.window.panels[2];
+    h.form.List1_DblClick();
+    QCOMPARE(h.window.queue, (QStringList{"a.com", "b.com", "d.com", "e.com"}));
+    QCOMPARE(h.window.rows.size(), 1);
+    QCOMPARE(h.window.queueToolTip, toolTip);
+    QCOMPARE(h.window.panels[2], status);
+    QVERIFY(h.window.messages.isEmpty());
+
+    h.setQueue({"e.com"});
+    h.window.setSelectedIndex(0);
+    h.form.List1_DblClick();
+    QVERIFY(h.window.queue.isEmpty());
+    QCOMPARE(h.window.rows.first().text, QStringLiteral("e.com"));
+}
+
+void ListEditingTest::doubleClickWithoutSelection() {
+    QueryHarness h;
+    h.setQueue({"a.com", "b.com"});
+    h.form.List1_DblClick();
+    QCOMPARE(h.window.queue, (QStringList{"a.com", "b.com"}));
+    QVERIFY(h.window.messages.isEmpty());
+    h.setQueue({});
+    h.form.List1_DblClick();
+    QVERIFY(h.window.queue.isEmpty());
+}
+
+void ListEditingTest::mouseDownImportsOnlyIntoAnEmptyQueue() {
+    QueryHarness h;
+    h.setQueue({"a.com"});
+    h.form.List1_MouseDown();
+    QVERIFY(h.window.messages.isEmpty());
+    QVERIFY(h.window.fileDialogs.isEmpty());
+
+    h.window.setSelectedIndex(0);
+    h.form.List1_DblClick();
+    // Empty now: each press asks again, also after a cancelled dialog.
+    h.form.List1_MouseDown();
+    h.form.List1_MouseDown();
+    QCOMPARE(h.window.fileDialogs.size(), 2);
+    QCOMPARE(h.window.fileDialogs[0].title, QStringLiteral("请选择要加载的文件"));
+    QCOMPARE(h.window.messages.size(), 2);
+    QCOMPARE(h.window.messages[0].title, QStringLiteral("提示"));
+    QVERIFY(h.window.queue.isEmpty());
+}
+
+QTEST_APPLESS_MAIN(ListEditingTest)
+#include "test_list_editing.moc"
