@@ -161,7 +161,7 @@ void Form1::List1_Click() {
     answerText_.clear();
     // Ticks, stops and imports may run inside this call; nothing read before it is trusted
     // after it.
-    QString answer = get_(QueryUrl(queryBaseUrl_, entry));
+    const QString answer = get_(QueryUrl(queryBaseUrl_, entry));
     answerText_ = answer;
     if (answer.isEmpty()) {
         return;
