@@ -1,1 +1,0 @@
-// Filled by the start-up and version-check code.

@@ -1,0 +1,23 @@
+#include "app/startup.h"
+
+namespace shoulu {
+
+QString VersionText(const ProgramVersion &version) {
+    return QStringLiteral("V%1.%2.%3").arg(version.major).arg(version.minor).arg(version.revision);
+}
+
+QString SkinFilePath(const QString &programFolder) {
+    return programFolder + QStringLiteral("/skinh.she");
+}
+
+bool ConfirmClose(WindowOps &window) {
+    const MessageAnswer answer = window.messageBox(QStringLiteral("确定退出软件吗?"),
+                                                   QStringLiteral("提示"), MessageButtons::YesNo);
+    if (answer != MessageAnswer::Yes) {
+        return false;
+    }
+    window.endProgram();
+    return true;
+}
+
+} // namespace shoulu
