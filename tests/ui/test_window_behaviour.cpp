@@ -1,0 +1,380 @@
+// The main window at work: the queue's events, the results table's locks, closing, the
+// website buttons, the version check through the real Timer2, the skin and the translations.
+#include "tests/ui/window_harness.h"
+#include "ui/look.h"
+
+#include <QApplication>
+#include <QFile>
+#include <QFileDialog>
+#include <QHeaderView>
+#include <QLabel>
+#include <QLineEdit>
+#include <QListWidget>
+#include <QMouseEvent>
+#include <QPushButton>
+#include <QStatusBar>
+#include <QTableWidget>
+#include <QTemporaryDir>
+#include <QTest>
+#include <QTimer>
+
+#include <memory>
+
+using shoulu::ButtonId;
+using shoulu::testing::ChooseFile;
+using shoulu::testing::Press;
+using shoulu::testing::TestWindow;
+
+namespace {
+
+const QString kWelcome = QStringLiteral("当前为最新版本,欢迎使用澜序软件..");
+
+void SendMouse(QWidget *target, QEvent::Type type, QPoint pos, Qt::MouseButton button,
+               Qt::MouseButtons held) {
+    QMouseEvent event(type, pos, target->mapToGlobal(pos), button, held, Qt::NoModifier);
+    QApplication::sendEvent(target, &event);
+}
+
+QStringList Entries(const QListWidget *list) {
+    QStringList entries;
+    for (int i = 0; i < list->count(); ++i) {
+        entries.append(list->item(i)->text());
+    }
+    return entries;
+}
+
+} // namespace
+
+class TestWindowBehaviour : public QObject {
+    Q_OBJECT
+
+    std::unique_ptr<TestWindow> window;
+    QListWidget *list = nullptr;
+    QTableWidget *table = nullptr;
+
+    QString panel(int n) const {
+        return window->findChild<QLabel *>(QStringLiteral("s1Panel%1").arg(n))->text();
+    }
+
+    void fillQueue(const QStringList &entries) {
+        for (const QString &entry : entries) {
+            window->appendQueueEntry(entry);
+        }
+    }
+
+    void clickEntry(int row) {
+        QTest::mouseClick(list->viewport(), Qt::LeftButton, {},
+                          list->visualItemRect(list->item(row)).center());
+    }
+
+private slots:
+    void initTestCase() { shoulu::InstallChineseTranslations(*QCoreApplication::instance()); }
+
+    void init() {
+        window = std::make_unique<TestWindow>();
+        window->Form_Load();
+        QVERIFY(QTest::qWaitForWindowExposed(window.get()));
+        list = window->control<QListWidget>("List1");
+        table = window->control<QTableWidget>("Listview1");
+    }
+
+    void cleanup() {
+        QVERIFY2(window->unanswered.isEmpty(), qPrintable(window->unanswered.join(", ")));
+        window.reset();
+    }
+
+    void selectingRunsTheHandlerExactlyOnce() {
+        fillQueue({"a.com", "b.com", "c.com"});
+        // With the gate on, each run of List1_Click is one query: cx selects the last entry.
+        window->logic().cx();
+        QCOMPARE(window->getUrls.size(), 1);
+        QCOMPARE(table->rowCount(), 1);
+        QCOMPARE(window->selectedIndex(), 2);
+        // Selecting the entry that is already selected still runs the handler, once.
+        window->logic().cx();
+        QCOMPARE(window->getUrls.size(), 2);
+        QCOMPARE(table->item(1, 0)->text(), QStringLiteral("c.com"));
+        QCOMPARE(table->item(1, 1)->text(), QStringLiteral("1200 / 34"));
+
+        // Out of range: no selection change, no handler.
+        list->setToolTip(QStringLiteral("unchanged"));
+        window->setSelectedIndex(3);
+        window->setSelectedIndex(-1);
+        QCOMPARE(window->selectedIndex(), 2);
+        QCOMPARE(list->toolTip(), QStringLiteral("unchanged"));
+
+        // A click of the user runs it too.
+        clickEntry(0);
+        QCOMPARE(window->selectedIndex(), 0);
+        QCOMPARE(list->toolTip(), QStringLiteral("双击列表删除:a.com"));
+        QCOMPARE(window->getUrls.size(), 2);
+    }
+
+    void removingRaisesNoSelectionAndLeavesNoneSelected() {
+        fillQueue({"a.com", "b.com", "c.com", "d.com"});
+        window->setSelectedIndex(2);
+        list->setToolTip(QStringLiteral("kept"));
+        window->removeQueueEntry(0);
+        QCOMPARE(window->selectedIndex(), 1);
+        QCOMPARE(window->queueEntry(1), QStringLiteral("c.com"));
+        window->removeQueueEntry(1);
+        QCOMPARE(window->selectedIndex(), -1);
+        QCOMPARE(Entries(list), (QStringList{"b.com", "d.com"}));
+        QCOMPARE(list->toolTip(), QStringLiteral("kept"));
+        window->removeQueueEntry(5);
+        QCOMPARE(window->queueCount(), 2);
+    }
+
+    void doubleClickRemovesTheEntryAndKeepsTheTable() {
+        fillQueue({"a.com", "b.com", "c.com", "d.com", "e.com"});
+        window->appendRow();
+        window->setRowText(0, QStringLiteral("c.com"));
+        const QPoint third = list->visualItemRect(list->item(2)).center();
+        QTest::mouseDClick(list->viewport(), Qt::LeftButton, {}, third);
+        QCOMPARE(Entries(list), (QStringList{"a.com", "b.com", "d.com", "e.com"}));
+        QCOMPARE(window->selectedIndex(), -1);
+        QCOMPARE(table->rowCount(), 1);
+        QCOMPARE(table->item(0, 0)->text(), QStringLiteral("c.com"));
+        QVERIFY(window->boxes.isEmpty());
+    }
+
+    void mouseDownImportsOnAnEmptyQueueOnly_data() {
+        QTest::addColumn<Qt::MouseButton>("button");
+        QTest::newRow("left") << Qt::LeftButton;
+        QTest::newRow("right") << Qt::RightButton;
+        QTest::newRow("middle") << Qt::MiddleButton;
+    }
+
+    void mouseDownImportsOnAnEmptyQueueOnly() {
+        QFETCH(Qt::MouseButton, button);
+        QTemporaryDir dir;
+        const QString path = dir.filePath(QStringLiteral("list.txt"));
+        QFile file(path);
+        QVERIFY(file.open(QIODevice::WriteOnly));
+        file.write("http://www.a.com\r\nb.com\r\n\r\n");
+        file.close();
+
+        // Cancelled: still empty, and the next press asks again.
+        window->answers = {Press(QMessageBox::Ok), shoulu::testing::CancelDialog()};
+        QTest::mousePress(list->viewport(), button, {}, QPoint(20, 20));
+        QTest::mouseRelease(list->viewport(), button, {}, QPoint(20, 20));
+        QCOMPARE(window->boxes.size(), 1);
+        QCOMPARE(window->queueCount(), 0);
+
+        QString title;
+        QStringList filters;
+        QString folder;
+        window->answers = {Press(QMessageBox::Ok), [&](QDialog &dialog) {
+                               auto &files = static_cast<QFileDialog &>(dialog);
+                               title = files.windowTitle();
+                               filters = files.nameFilters();
+                               folder = files.directory().absolutePath();
+                               return ChooseFile(path)(dialog);
+                           }};
+        QTest::mousePress(list->viewport(), button, {}, QPoint(20, 20));
+        QTest::mouseRelease(list->viewport(), button, {}, QPoint(20, 20));
+        QCOMPARE(window->boxes.size(), 2);
+        QCOMPARE(window->boxes[1].title, QStringLiteral("提示"));
+        QCOMPARE(title, QStringLiteral("请选择要加载的文件"));
+        QCOMPARE(filters, QStringList{QStringLiteral("文本文件 (*.txt)")});
+        QCOMPARE(folder, QDir(QCoreApplication::applicationDirPath()).absolutePath());
+        QCOMPARE(Entries(list), (QStringList{"a.com", "b.com"}));
+        QCOMPARE(window->selectedIndex(), 1);
+        QCOMPARE(panel(2), QStringLiteral("列表加载成功!共2个域名"));
+
+        // With entries, a press only selects.
+        QTest::mousePress(list->viewport(), button, {},
+                          list->visualItemRect(list->item(0)).center());
+        QTest::mouseRelease(list->viewport(), button, {},
+                            list->visualItemRect(list->item(0)).center());
+        QCOMPARE(window->boxes.size(), 2);
+    }
+
+    void dividerDragAndDoubleClickKeepColumnWidths() {
+        QHeaderView *header = table->horizontalHeader();
+        QWidget *target = header->viewport();
+        const QList<int> before{167, 213, 213, 213};
+        window->appendRow();
+        window->setRowText(0, QStringLiteral("a-very-long-domain-name-that-would-not-fit.com"));
+        for (int section = 0; section < 4; ++section) {
+            const int divider =
+                header->sectionViewportPosition(section) + header->sectionSize(section) - 1;
+            const QPoint at(divider, header->height() / 2);
+            SendMouse(target, QEvent::MouseButtonPress, at, Qt::LeftButton, Qt::LeftButton);
+            SendMouse(target, QEvent::MouseMove, at + QPoint(60, 0), Qt::NoButton, Qt::LeftButton);
+            SendMouse(target, QEvent::MouseButtonRelease, at + QPoint(60, 0), Qt::LeftButton,
+                      Qt::NoButton);
+            SendMouse(target, QEvent::MouseButtonPress, at, Qt::LeftButton, Qt::LeftButton);
+            SendMouse(target, QEvent::MouseButtonRelease, at, Qt::LeftButton, Qt::NoButton);
+            SendMouse(target, QEvent::MouseButtonDblClick, at, Qt::LeftButton, Qt::LeftButton);
+            SendMouse(target, QEvent::MouseButtonRelease, at, Qt::LeftButton, Qt::NoButton);
+        }
+        // Fitting to contents from code is undone as well.
+        table->resizeColumnToContents(0);
+        for (int section = 0; section < 4; ++section) {
+            QCOMPARE(table->columnWidth(section), before[section]);
+        }
+    }
+
+    void rowsCannotBeEditedInPlace() {
+        const int row = window->appendRow();
+        window->setRowText(row, QStringLiteral("a.com"));
+        window->setRowSubItem(row, 1, QStringLiteral("1 / 2"));
+        const QPoint cell = table->visualItemRect(table->item(row, 0)).center();
+        QTest::mouseClick(table->viewport(), Qt::LeftButton, {}, cell);
+        QTest::mouseClick(table->viewport(), Qt::LeftButton, {}, cell);
+        QTest::mouseDClick(table->viewport(), Qt::LeftButton, {}, cell);
+        QTest::keyClick(table, Qt::Key_F2);
+        table->editItem(table->item(row, 0));
+        QVERIFY(table->findChildren<QLineEdit *>().isEmpty());
+        QVERIFY(!table->isPersistentEditorOpen(table->model()->index(row, 0)));
+        QCOMPARE(table->item(row, 0)->text(), QStringLiteral("a.com"));
+    }
+
+    void selectionIsHiddenWithoutFocus() {
+        window->activateWindow();
+        QVERIFY(QTest::qWaitForWindowActive(window.get()));
+        const int row = window->appendRow();
+        window->setRowText(row, QStringLiteral("a.com"));
+        const QRect cell = table->visualItemRect(table->item(row, 1));
+        const QPoint probe = cell.topLeft() + QPoint(cell.width() - 5, cell.height() / 2);
+        const QColor highlight = table->palette().color(QPalette::Active, QPalette::Highlight);
+
+        table->setFocus();
+        table->selectRow(row);
+        QTRY_VERIFY(table->hasFocus());
+        QCOMPARE(table->viewport()->grab().toImage().pixelColor(probe), highlight);
+
+        window->control<QWidget>("Command1")->setFocus();
+        QTRY_VERIFY(!table->hasFocus());
+        QVERIFY(table->selectionModel()->isRowSelected(row, {}));
+        QVERIFY(table->viewport()->grab().toImage().pixelColor(probe) != highlight);
+    }
+
+    void closeRequestsAskFirst_data() {
+        QTest::addColumn<bool>("fromButton");
+        QTest::newRow("title bar") << false;
+        QTest::newRow("Command5") << true;
+    }
+
+    void closeRequestsAskFirst() {
+        QFETCH(bool, fromButton);
+        auto request = [&] {
+            if (fromButton) {
+                QTest::mouseClick(window->control<QPushButton>("Command5"), Qt::LeftButton);
+            } else {
+                window->close();
+            }
+        };
+        fillQueue({"a.com"});
+        window->answers = {Press(QMessageBox::No)};
+        request();
+        QCOMPARE(window->endCalls, 0);
+        QVERIFY(window->isVisible());
+        QCOMPARE(window->queueCount(), 1);
+
+        window->answers = {Press(QMessageBox::Yes)};
+        request();
+        QCOMPARE(window->endCalls, 1);
+        QCOMPARE(window->boxes.size(), 2);
+        for (const auto &box : window->boxes) {
+            QCOMPARE(box.text, QStringLiteral("确定退出软件吗?"));
+            QCOMPARE(box.title, QStringLiteral("提示"));
+            QCOMPARE(box.icon, QMessageBox::Information);
+            QCOMPARE(box.buttons, QMessageBox::Yes | QMessageBox::No);
+            // Qt's own Chinese texts, whatever the system locale.
+            QVERIFY2(box.yesText.contains(QStringLiteral("是")), qPrintable(box.yesText));
+            QVERIFY2(box.noText.contains(QStringLiteral("否")), qPrintable(box.noText));
+        }
+    }
+
+    void websiteButtonsOpenTheirHomePages() {
+        QTest::mouseClick(window->control<QPushButton>("Command3"), Qt::LeftButton);
+        QTest::mouseClick(window->control<QPushButton>("Command4"), Qt::LeftButton);
+        QCOMPARE(window->browserUrls, (QStringList{"http://studio.test/", "http://company.test/"}));
+        QCOMPARE(window->endCalls, 0);
+    }
+
+    void batchButtonWaitsForTheVersionCheck() {
+        auto *command2 = window->control<QPushButton>("Command2");
+        fillQueue({"a.com"});
+        QTest::mouseClick(command2, Qt::LeftButton);
+        QVERIFY(!command2->isEnabled());
+        QCOMPARE(command2->text(), QStringLiteral("批量查询"));
+        QVERIFY(window->getUrls.isEmpty());
+
+        // The real Timer2 fires about a second after creation.
+        QTRY_COMPARE_WITH_TIMEOUT(window->posts.size(), 1, 3000);
+        QCOMPARE(window->posts[0].first,
+                 QStringLiteral("https://version.test/index.php/Index/soft_version"));
+        QCOMPARE(window->posts[0].second, QStringLiteral("sn=tandri"));
+        QVERIFY(command2->isEnabled());
+        QCOMPARE(panel(2), kWelcome);
+        QVERIFY(!window->control<QTimer>("Timer2")->isActive());
+        QVERIFY(window->boxes.isEmpty());
+        QTest::mouseClick(command2, Qt::LeftButton);
+        QCOMPARE(command2->text(), QStringLiteral("停止查询"));
+        QCOMPARE(window->getUrls.size(), 1);
+        QTest::mouseClick(command2, Qt::LeftButton);
+    }
+
+    void unreachableEndsAndTicksBehindTheBoxStartNothing() {
+        window->versionAnswer.clear();
+        window->answers = {[](QDialog &dialog) {
+            // Timer2 keeps ticking while the box is open.
+            QTest::qWait(1300);
+            return Press(QMessageBox::Ok)(dialog);
+        }};
+        QTRY_COMPARE_WITH_TIMEOUT(window->endCalls, 1, 5000);
+        QCOMPARE(window->posts.size(), 1);
+        QCOMPARE(window->boxes.size(), 1);
+        QCOMPARE(window->boxes[0].text,
+                 QStringLiteral("抱歉，软件需要联网使用，请检查您的网络后重启软件"));
+        QCOMPARE(window->boxes[0].buttons, QMessageBox::Ok);
+        QVERIFY(!window->control<QPushButton>("Command2")->isEnabled());
+        QTest::qWait(1100);
+        QCOMPARE(window->posts.size(), 1);
+    }
+
+    void acceptedUpdateOpensThePageAndEnds() {
+        window->versionAnswer =
+            QStringLiteral(R"({"result":"1","info":{"version":"2.2.0","sid":"42","must":0}})");
+        window->answers = {Press(QMessageBox::Yes)};
+        QMetaObject::invokeMethod(window->control<QTimer>("Timer2"), "timeout");
+        QCOMPARE(window->boxes.size(), 1);
+        QCOMPARE(window->boxes[0].text, QStringLiteral("发现最新版本2.2.0，是否现在更新?"));
+        QCOMPARE(window->browserUrls,
+                 QStringList{QStringLiteral("https://site.test/index.php/Works/detail/sid/42")});
+        QCOMPARE(window->endCalls, 1);
+        QVERIFY(!window->control<QPushButton>("Command2")->isEnabled());
+    }
+
+    void skinIsAppliedOnlyWhenItsFileExists() {
+        QTemporaryDir dir;
+        QCOMPARE(shoulu::SkinH_AttachEx(dir.filePath(QStringLiteral("skinh.she")), QString()), 0);
+        QVERIFY(qApp->styleSheet().isEmpty());
+
+        static QStringList warnings;
+        warnings.clear();
+        const QtMessageHandler previous =
+            qInstallMessageHandler([](QtMsgType, const QMessageLogContext &,
+                                      const QString &message) { warnings.append(message); });
+        QCOMPARE(shoulu::SkinH_AttachEx(QStringLiteral(SHOULU_DEFAULT_SKIN), QString()), 1);
+        auto skinned = std::make_unique<TestWindow>();
+        skinned->Form_Load();
+        QVERIFY(QTest::qWaitForWindowExposed(skinned.get()));
+        qInstallMessageHandler(previous);
+        const bool applied = !qApp->styleSheet().isEmpty();
+        qApp->setStyleSheet(QString());
+        QVERIFY(applied);
+        QVERIFY2(warnings.isEmpty(), qPrintable(warnings.join('\n')));
+        // The skin colours; it moves nothing and keeps the list font.
+        QCOMPARE(skinned->control<QWidget>("Listview1")->geometry(), QRect(192, 16, 841, 545));
+        QCOMPARE(skinned->control<QWidget>("List1")->font().pointSizeF(), 10.5);
+        QCOMPARE(QFontInfo(skinned->control<QWidget>("Label2")->font()).family(),
+                 QFontInfo(shoulu::ListFont()).family());
+    }
+};
+
+QTEST_MAIN(TestWindowBehaviour)
+#include "test_window_behaviour.moc"
