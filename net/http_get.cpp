@@ -3,11 +3,13 @@
 #include "net/tls_trust.h"
 #include "net/transfer.h"
 
+#include <QCoreApplication>
 #include <QEventLoop>
 #include <QNetworkAccessManager>
 #include <QNetworkReply>
 #include <QNetworkRequest>
 #include <QPointer>
+#include <QThread>
 #include <QThreadStorage>
 #include <QUrl>
 
@@ -15,11 +17,25 @@ namespace shoulu {
 
 namespace {
 
-// One manager per thread, so kept-alive connections serve later calls; Qt deletes the main
-// thread's manager with the application object.
-QNetworkAccessManager &Manager() {
+QThreadStorage<QNetworkAccessManager *> &Managers() {
     static QThreadStorage<QNetworkAccessManager *> managers;
-    if (!managers.hasLocalData()) {
+    return managers;
+}
+
+// The main thread's manager has to go while the application object still exists: closing its
+// kept-alive TLS connections needs it.
+void DropMainThreadManager() {
+    Managers().setLocalData(nullptr);
+}
+
+// One manager per thread, so kept-alive connections serve later calls.
+QNetworkAccessManager &Manager() {
+    QThreadStorage<QNetworkAccessManager *> &managers = Managers();
+    if (!managers.hasLocalData() || managers.localData() == nullptr) {
+        const QCoreApplication *application = QCoreApplication::instance();
+        if (application && application->thread() == QThread::currentThread()) {
+            qAddPostRoutine(DropMainThreadManager);
+        }
         managers.setLocalData(new QNetworkAccessManager);
     }
     return *managers.localData();
