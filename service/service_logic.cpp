@@ -6,7 +6,6 @@
 
 #include <QJsonDocument>
 #include <QJsonObject>
-#include <QRegularExpression>
 
 #include <utility>
 
@@ -55,11 +54,14 @@ Reply ErrorReply(int status, const QString &message) {
 }
 
 QJsonValue CountValue(const QString &text) {
-    static const QRegularExpression digits(QStringLiteral("^-?[0-9]{1,15}$"));
-    if (digits.match(text).hasMatch()) {
-        return QJsonValue(text.toLongLong());
+    // Up to 15 digits, so a double (which JSON numbers become) holds the value exactly.
+    const qsizetype sign = text.startsWith(u'-') ? 1 : 0;
+    const qsizetype digits = text.size() - sign;
+    bool plain = digits >= 1 && digits <= 15;
+    for (qsizetype i = sign; plain && i < text.size(); ++i) {
+        plain = text[i] >= u'0' && text[i] <= u'9';
     }
-    return QJsonValue(text);
+    return plain ? QJsonValue(text.toLongLong()) : QJsonValue(text);
 }
 
 ServiceLogic::ServiceLogic(VersionSettings settings, CountStore *store)

@@ -134,18 +134,22 @@ bool ServiceProcess::start(const QStringList &extraArgs, QString *error) {
     return false;
 }
 
-void ServiceProcess::stop() {
+int ServiceProcess::stop() {
     if (!process_) {
-        return;
+        return -1;
     }
+    int code = -1;
     if (process_->state() != QProcess::NotRunning) {
         process_->terminate();
-        if (!process_->waitForFinished(10000)) {
+        if (process_->waitForFinished(10000)) {
+            code = process_->exitStatus() == QProcess::NormalExit ? process_->exitCode() : -1;
+        } else {
             process_->kill();
             process_->waitForFinished(5000);
         }
     }
     process_.reset();
+    return code;
 }
 
 void ServiceProcess::kill() {

@@ -35,8 +35,9 @@ public:
     bool prepareWithCsv(const QByteArray &csvText, QString *error);
     // Starts the service with extraArgs and waits for its ready line.
     bool start(const QStringList &extraArgs, QString *error);
-    // Ends the process: SIGTERM, then SIGKILL if it lingers.
-    void stop();
+    // Ends the process: SIGTERM, then SIGKILL if it lingers. Returns its exit code, or -1 when
+    // it had to be killed, crashed or was not running.
+    int stop();
     // SIGKILL at once, as a crash would.
     void kill();
     bool isRunning() const;
