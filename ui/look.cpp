@@ -2,7 +2,6 @@
 
 #include <QApplication>
 #include <QFile>
-#include <QFontDatabase>
 #include <QLibraryInfo>
 #include <QLocale>
 #include <QTranslator>
@@ -15,15 +14,10 @@ QStringList ListFontCandidates() {
 }
 
 QFont ListFont() {
-    // Exact names only: fontconfig aliases would report a family as present that is not.
-    const QStringList installed = QFontDatabase::families();
+    // Qt takes the first family of the list that is installed, by its exact name, when the
+    // font is first used; asking the font database here would load it up front.
     QFont font;
-    for (const QString &family : ListFontCandidates()) {
-        if (installed.contains(family)) {
-            font.setFamily(family);
-            break;
-        }
-    }
+    font.setFamilies(ListFontCandidates());
     font.setPointSizeF(10.5);
     font.setWeight(QFont::Normal);
     font.setItalic(false);
