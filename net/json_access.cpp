@@ -99,7 +99,8 @@ std::optional<QByteArray> WithExactIntegers(const QByteArray &json) {
             ++pos;
             continue;
         }
-        if (c != '-' && (c < '0' || c > '9')) {
+        // The parser also takes numbers such as ".5", "-.5" and "1.".
+        if (c != '-' && c != '.' && (c < '0' || c > '9')) {
             ++pos;
             continue;
         }

@@ -141,6 +141,22 @@ private slots:
                                << "n"
                                << "1" + QString(300, QLatin1Char('0'));
 
+        // Forms the parser accepts beyond strict JSON; rewriting must not misread them.
+        QTest::newRow("no integer part") << "{\"n\":.205e1}"
+                                         << "n"
+                                         << "2.05";
+        QTest::newRow("no integer part, integral") << "{\"n\":.5e1}"
+                                                   << "n"
+                                                   << "5";
+        QTest::newRow("negative, no integer part") << "{\"n\":-.5}"
+                                                   << "n"
+                                                   << "-0.5";
+        QTest::newRow("empty fraction") << "{\"n\":1.}"
+                                        << "n"
+                                        << "1";
+        QTest::newRow("empty fraction, exponent") << "{\"n\":1.e20}"
+                                                  << "n"
+                                                  << "100000000000000000000";
         QTest::newRow("half") << "{\"n\":0.5}"
                               << "n"
                               << "0.5";
