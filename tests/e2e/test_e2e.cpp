@@ -1,0 +1,289 @@
+#include "net/http_get.h"
+#include "net/post_form.h"
+#include "net/tls_trust.h"
+#include "service/store.h"
+#include "tests/service/service_harness.h"
+#include "ui/form1_window.h"
+
+#include <QCheckBox>
+#include <QFile>
+#include <QFileDialog>
+#include <QLabel>
+#include <QLineEdit>
+#include <QListWidget>
+#include <QMessageBox>
+#include <QPushButton>
+#include <QSlider>
+#include <QTableWidget>
+#include <QtTest>
+
+#include <memory>
+
+using namespace shoulu;
+using namespace shoulu::testing;
+
+namespace {
+
+struct Box {
+    QString text;
+    QString title;
+    bool yesNo = false;
+};
+
+// The real main window, with every modal dialog answered by the test instead of a person and
+// the program's end recorded instead of performed.
+class ScriptedWindow : public Form1Window {
+public:
+    explicit ScriptedWindow(const QString &origin)
+        : Form1Window(HttpGet, PostForm,
+                      {origin, origin, origin, origin + QStringLiteral("/studio"),
+                       origin + QStringLiteral("/company")}) {}
+
+    QList<Box> boxes;
+    QMessageBox::StandardButton yesNoAnswer = QMessageBox::No;
+    QString fileToOpen;
+    QString domainToAdd;
+    QStringList browsed;
+    QStringList panelTexts;
+    bool ended = false;
+
+    void endProgram() override { ended = true; }
+    void openBrowser(const QString &url) override { browsed << url; }
+    void setPanelText(int panel, const QString &text) override {
+        if (panel == 2) {
+            panelTexts << text;
+        }
+        Form1Window::setPanelText(panel, text);
+    }
+
+protected:
+    int execModal(QDialog &dialog) override {
+        if (auto *box = qobject_cast<QMessageBox *>(&dialog)) {
+            const bool yesNo = box->button(QMessageBox::Yes) != nullptr;
+            boxes.append({box->text(), box->windowTitle(), yesNo});
+            box->button(yesNo ? yesNoAnswer : QMessageBox::Ok)->click();
+            return box->result();
+        }
+        if (auto *files = qobject_cast<QFileDialog *>(&dialog)) {
+            if (fileToOpen.isEmpty()) {
+                return QDialog::Rejected;
+            }
+            files->selectFile(fileToOpen);
+            return QDialog::Accepted;
+        }
+        if (dialog.objectName() == QStringLiteral("Form2")) {
+            dialog.findChild<QLineEdit *>(QStringLiteral("Text1"))->setText(domainToAdd);
+            dialog.findChild<QCheckBox *>(QStringLiteral("Check1"))->setChecked(true);
+            for (QPushButton *button : dialog.findChildren<QPushButton *>()) {
+                if (button->text() == QStringLiteral("添加")) {
+                    button->click();
+                }
+            }
+            return dialog.result();
+        }
+        return QDialog::Rejected;
+    }
+};
+
+// Counts of one domain as the result row shows them, read from the examples' CSV.
+QStringList ExpectedRow(const QString &domain) {
+    QFile csv(SourceDir() + QStringLiteral("/examples/counts.csv"));
+    if (!csv.open(QIODevice::ReadOnly)) {
+        return {};
+    }
+    for (const QString &line : QString::fromUtf8(csv.readAll()).split(u'\n')) {
+        const auto fields = SplitCsvLine(line.trimmed());
+        if (fields && fields->size() == 7 && fields->first() == domain) {
+            return {domain, fields->at(1) + QStringLiteral(" / ") + fields->at(2),
+                    fields->at(3) + QStringLiteral(" / ") + fields->at(4),
+                    fields->at(5) + QStringLiteral(" / ") + fields->at(6)};
+        }
+    }
+    return {};
+}
+
+QString DomainCountLine(const QString &entry, int count, int left) {
+    return entry + QStringLiteral("查询完毕 | 共：%1个域名 | 剩余查询：%2个").arg(count).arg(left);
+}
+
+} // namespace
+
+class EndToEndTest : public QObject {
+    Q_OBJECT
+
+private:
+    std::unique_ptr<ServiceProcess> service_;
+    std::unique_ptr<ScriptedWindow> window_;
+
+    // Starts a service with the sample counts and the given flags, then the window against it.
+    void startSystem(const QStringList &serviceArgs) {
+        service_ = std::make_unique<ServiceProcess>();
+        QString error;
+        QVERIFY2(service_->prepare(SourceDir() + QStringLiteral("/examples/counts.csv"), &error),
+                 qPrintable(error));
+        QVERIFY2(service_->start(serviceArgs, &error), qPrintable(error));
+        TrustExtraCaCertificates(service_->caPem());
+        window_ = std::make_unique<ScriptedWindow>(service_->baseUrl());
+        window_->Form_Load();
+    }
+
+    template <typename T> T *child(const char *name) const {
+        T *found = window_->findChild<T *>(QLatin1String(name));
+        if (!found) {
+            qFatal("no child %s", name);
+        }
+        return found;
+    }
+
+    QString panel2() const { return child<QLabel>("s1Panel2")->text(); }
+    QTableWidget *table() const { return child<QTableWidget>("Listview1"); }
+
+    QStringList row(int index) const {
+        QStringList cells;
+        for (int column = 0; column < 4; ++column) {
+            const QTableWidgetItem *item = table()->item(index, column);
+            cells << (item ? item->text() : QString());
+        }
+        return cells;
+    }
+
+    void waitForVersionCheckToPass() {
+        QTRY_VERIFY_WITH_TIMEOUT(child<QPushButton>("Command2")->isEnabled(), 20000);
+        QCOMPARE(panel2(), QStringLiteral("当前为最新版本,欢迎使用澜序软件.."));
+        QVERIFY(!window_->ended);
+    }
+
+private slots:
+    void cleanup() {
+        window_.reset();
+        if (service_) {
+            service_->stop();
+            service_.reset();
+        }
+    }
+
+    void versionCheckPassesAndEnablesTheBatchButton() {
+        startSystem({});
+        QVERIFY(!child<QPushButton>("Command2")->isEnabled());
+        QCOMPARE(panel2(), QStringLiteral("正在检测程序最新版本.."));
+        waitForVersionCheckToPass();
+        QVERIFY(window_->boxes.isEmpty());
+        QVERIFY(service_->log().contains(QStringLiteral("POST /index.php/Index/soft_version 200")));
+    }
+
+    void mandatoryNewerVersionDeclinedEndsTheProgram() {
+        startSystem({QStringLiteral("--latest-version"), QStringLiteral("2.2.0"),
+                     QStringLiteral("--must"), QStringLiteral("1")});
+        window_->yesNoAnswer = QMessageBox::No;
+        QTRY_VERIFY_WITH_TIMEOUT(window_->ended, 20000);
+        QCOMPARE(window_->boxes.size(), 1);
+        QCOMPARE(window_->boxes[0].text, QStringLiteral("发现最新版本2.2.0，是否现在更新?"));
+        QCOMPARE(window_->boxes[0].title, QStringLiteral("提示"));
+        QVERIFY(window_->boxes[0].yesNo);
+        QVERIFY(window_->browsed.isEmpty());
+        QVERIFY(!child<QPushButton>("Command2")->isEnabled());
+    }
+
+    void acceptedUpdateOpensTheStandInUpdatePage() {
+        startSystem({QStringLiteral("--latest-version"), QStringLiteral("2.1.1")});
+        window_->yesNoAnswer = QMessageBox::Yes;
+        QTRY_VERIFY_WITH_TIMEOUT(window_->ended, 20000);
+        QCOMPARE(window_->browsed, QStringList{service_->baseUrl() +
+                                               QStringLiteral("/index.php/Works/detail/sid/18")});
+        // The page the program would open exists on the stand-in.
+        const HttpResult page = HttpsRequest("GET", window_->browsed[0], service_->caPem());
+        QCOMPARE(page.status, 200);
+        QVERIFY(QString::fromUtf8(page.body).contains(QStringLiteral("替身")));
+    }
+
+    void refusedRunShowsTheServiceMessageAndEnds() {
+        startSystem({QStringLiteral("--refuse"), QStringLiteral("--refuse-message"),
+                     QStringLiteral("本版本已停用")});
+        QTRY_VERIFY_WITH_TIMEOUT(window_->ended, 20000);
+        QCOMPARE(window_->boxes.size(), 1);
+        QCOMPARE(window_->boxes[0].text, QStringLiteral("本版本已停用"));
+        QCOMPARE(window_->boxes[0].title, QStringLiteral("提示"));
+        QVERIFY(!window_->boxes[0].yesNo);
+        QVERIFY(!child<QPushButton>("Command2")->isEnabled());
+    }
+
+    void importAndBatchOverThreeSampleDomains() {
+        startSystem({});
+        waitForVersionCheckToPass();
+        window_->fileToOpen = SourceDir() + QStringLiteral("/examples/domains.txt");
+        QTest::mouseClick(child<QPushButton>("Command1"), Qt::LeftButton);
+        QCOMPARE(panel2(), QStringLiteral("列表加载成功!共8个域名"));
+        auto *list = child<QListWidget>("List1");
+        QCOMPARE(list->count(), 8);
+        QCOMPARE(list->item(1)->text(), QStringLiteral("example.net")); // "www." dropped
+        QCOMPARE(list->item(2)->text(), QStringLiteral("example.org")); // "http://" dropped
+        // Keep the first three: double-click the last entry until three are left.
+        while (list->count() > 3) {
+            const QRect rect = list->visualItemRect(list->item(list->count() - 1));
+            QTest::mouseClick(list->viewport(), Qt::LeftButton, {}, rect.center());
+            QTest::mouseDClick(list->viewport(), Qt::LeftButton, {}, rect.center());
+        }
+        QCOMPARE(list->count(), 3);
+        QCOMPARE(child<QSlider>("Slider1")->value(), 3);
+
+        window_->panelTexts.clear();
+        QTest::mouseClick(child<QPushButton>("Command2"), Qt::LeftButton);
+        QTRY_COMPARE_WITH_TIMEOUT(panel2(), QStringLiteral("所有域名已查询完毕!"), 30000);
+
+        QCOMPARE(table()->rowCount(), 3);
+        const QStringList domains = {QStringLiteral("example.com"), QStringLiteral("example.net"),
+                                     QStringLiteral("example.org")};
+        for (int i = 0; i < 3; ++i) {
+            QCOMPARE(row(i), ExpectedRow(domains[i]));
+        }
+        QCOMPARE(window_->panelTexts,
+                 QStringList({DomainCountLine(domains[0], 3, 2), DomainCountLine(domains[1], 3, 1),
+                              DomainCountLine(domains[2], 3, 0),
+                              QStringLiteral("所有域名已查询完毕!")}));
+        QCOMPARE(child<QPushButton>("Command2")->text(), QStringLiteral("批量查询"));
+    }
+
+    void ampersandAndChineseDomainsPassTheTokenCheck() {
+        startSystem({});
+        waitForVersionCheckToPass();
+        const QStringList domains = {QStringLiteral("a&b.example.com"),
+                                     QStringLiteral("中文示例.cn")};
+        for (const QString &domain : domains) {
+            window_->domainToAdd = domain;
+            QTest::mouseClick(child<QPushButton>("Command6"), Qt::LeftButton);
+        }
+        QCOMPARE(table()->rowCount(), 2);
+        QCOMPARE(row(0), ExpectedRow(domains[0]));
+        QCOMPARE(row(1), ExpectedRow(domains[1]));
+        QCOMPARE(panel2(), DomainCountLine(domains[1], 2, 0));
+        QCOMPARE(service_->log().count(QStringLiteral("GET /index.php/Index/web_collection 200")),
+                 2);
+    }
+
+    void serviceKilledMidBatchLeavesLaterQueriesWithoutRows() {
+        startSystem({});
+        waitForVersionCheckToPass();
+        QTemporaryDir dir;
+        QFile list(dir.filePath(QStringLiteral("four.txt")));
+        QVERIFY(list.open(QIODevice::WriteOnly));
+        list.write("example.com\r\nexample.net\r\nexample.org\r\nshop.example.com\r\n");
+        list.close();
+        window_->fileToOpen = list.fileName();
+        QTest::mouseClick(child<QPushButton>("Command1"), Qt::LeftButton);
+        QCOMPARE(child<QListWidget>("List1")->count(), 4);
+
+        QTest::mouseClick(child<QPushButton>("Command2"), Qt::LeftButton);
+        // The first query runs inside the click; then the service dies before the next tick.
+        QCOMPARE(table()->rowCount(), 1);
+        service_->kill();
+        QVERIFY(!service_->isRunning());
+        QTRY_COMPARE_WITH_TIMEOUT(panel2(), QStringLiteral("所有域名已查询完毕!"), 60000);
+        QCOMPARE(table()->rowCount(), 1);
+        QCOMPARE(row(0), ExpectedRow(QStringLiteral("example.com")));
+        QVERIFY(!window_->ended);
+        QCOMPARE(child<QPushButton>("Command2")->text(), QStringLiteral("批量查询"));
+    }
+};
+
+QTEST_MAIN(EndToEndTest)
+#include "test_e2e.moc"
