@@ -336,19 +336,6 @@ private slots:
         QCOMPARE(window->posts.size(), 1);
     }
 
-    void acceptedUpdateOpensThePageAndEnds() {
-        window->versionAnswer =
-            QStringLiteral(R"({"result":"1","info":{"version":"2.2.0","sid":"42","must":0}})");
-        window->answers = {Press(QMessageBox::Yes)};
-        QMetaObject::invokeMethod(window->control<QTimer>("Timer2"), "timeout");
-        QCOMPARE(window->boxes.size(), 1);
-        QCOMPARE(window->boxes[0].text, QStringLiteral("发现最新版本2.2.0，是否现在更新?"));
-        QCOMPARE(window->browserUrls,
-                 QStringList{QStringLiteral("https://site.test/index.php/Works/detail/sid/42")});
-        QCOMPARE(window->endCalls, 1);
-        QVERIFY(!window->control<QPushButton>("Command2")->isEnabled());
-    }
-
     void skinIsAppliedOnlyWhenItsFileExists() {
         QTemporaryDir dir;
         QCOMPARE(shoulu::SkinH_AttachEx(dir.filePath(QStringLiteral("skinh.she")), QString()), 0);
