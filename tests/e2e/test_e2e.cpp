@@ -157,8 +157,12 @@ private slots:
     void cleanup() {
         window_.reset();
         if (service_) {
-            service_->stop();
+            const bool running = service_->isRunning();
+            const int code = service_->stop();
             service_.reset();
+            if (running) {
+                QCOMPARE(code, 0); // also clean under the sanitizers
+            }
         }
     }
 
