@@ -45,10 +45,14 @@ run() {
     # New inputs go to a scratch corpus in the build folder; the checked-in seeds stay as they are.
     local scratch="$BUILD/fuzz-corpus/$name"
     mkdir -p "$scratch"
-    echo "fuzz: $name for ${SECONDS_EACH}s"
-    if ! "$BUILD/tests/fuzz/$name" -max_total_time="$SECONDS_EACH" -timeout=10 \
+    local log="$BUILD/fuzz-artifacts/$name.log"
+    echo "fuzz: $name for ${SECONDS_EACH}s (log: $log)"
+    if "$BUILD/tests/fuzz/$name" -max_total_time="$SECONDS_EACH" -timeout=10 \
         -rss_limit_mb=4096 -print_final_stats=1 \
-        -artifact_prefix="$BUILD/fuzz-artifacts/$name-" "$@" "$scratch" "$seeds"; then
+        -artifact_prefix="$BUILD/fuzz-artifacts/$name-" "$@" "$scratch" "$seeds" >"$log" 2>&1; then
+        grep -E '^stat::(number_of_executed_units|new_units_added)' "$log" | sed "s/^/fuzz: $name /"
+    else
+        tail -n 60 "$log"
         echo "fuzz: $name found a failure; see $BUILD/fuzz-artifacts"
         status=1
     fi
