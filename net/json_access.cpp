@@ -145,6 +145,20 @@ QString NumberText(const QJsonValue &value) {
     return QString::number(number, 'g', QLocale::FloatingPointShortest);
 }
 
+// Qt 6.4's parser stores some names (a Latin-1 letter followed by many characters beyond
+// Latin-1) so that QJsonObject's own lookup misses them; a scan still finds them.
+std::optional<QJsonValue> MemberNamed(const QJsonObject &object, const QString &name) {
+    if (const auto member = object.constFind(name); member != object.constEnd()) {
+        return *member;
+    }
+    for (auto it = object.constBegin(); it != object.constEnd(); ++it) {
+        if (it.key() == name) {
+            return *it;
+        }
+    }
+    return std::nullopt;
+}
+
 } // namespace
 
 std::optional<QJsonObject> toObject(const QString &text) {
@@ -170,9 +184,8 @@ std::optional<QString> MemberText(const QJsonObject &object, const QString &path
         if (!value.isObject()) {
             return std::nullopt;
         }
-        const QJsonObject current = value.toObject();
-        const auto member = current.constFind(name);
-        if (member == current.constEnd()) {
+        const std::optional<QJsonValue> member = MemberNamed(value.toObject(), name);
+        if (!member) {
             return std::nullopt;
         }
         value = *member;

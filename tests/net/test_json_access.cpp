@@ -226,6 +226,15 @@ private slots:
                  QStringLiteral("123456789012345678901234"));
     }
 
+    void findsNamesThatTheParserStoresOddly() {
+        // Qt's own lookup misses such a name after parsing; the members beside it are unaffected.
+        const QString name = QChar(0xC3) + QString(16, QChar(0xFFFD));
+        const QString json = QStringLiteral("{\"%1\":{\"site\":5},\"info\":2}").arg(name);
+        QCOMPARE(Read(json, name + QStringLiteral(".site")), QStringLiteral("5"));
+        QCOMPARE(Read(json, QStringLiteral("info")), QStringLiteral("2"));
+        QCOMPARE(Read(json, name + QStringLiteral("x")), kNoText);
+    }
+
     void readsObjectsBuiltInCode() {
         // Doubles that did not come through toObject.
         QJsonObject object;
