@@ -2,7 +2,7 @@
 // processes in the same run: time from process start to the window shown, and resident memory
 // just after. Then the import of a 32767-line list into the real queue widget.
 //
-//   bench_startup            runs everything and prints the figures
+//   bench_startup [RUNS]     runs everything and prints the figures (RUNS start-ups each, 21)
 //   bench_startup shoulu     (child) starts the way main.cpp does
 //   bench_startup bare       (child) a QWidget with one QPushButton
 #include "bench/import/import_bench.h"
@@ -182,7 +182,8 @@ int main(int argc, char *argv[]) {
 
     QApplication application(argc, argv);
     std::printf("platform: %s\n", qPrintable(QGuiApplication::platformName()));
-    const int runs = 7;
+    // Start-up takes some 20 ms and the machine's noise is a few ms, so take many.
+    const int runs = argc > 1 ? std::max(1, QByteArray(argv[1]).toInt()) : 21;
     std::vector<double> programMs, bareMs, programKb, bareKb;
     // Interleaved, so both see the same state of caches and machine load.
     StartChild(QStringLiteral("shoulu"));
