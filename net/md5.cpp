@@ -6,8 +6,7 @@
 
 namespace shoulu {
 
-QByteArray ToAnsiBytes(const QString &text)
-{
+QByteArray ToAnsiBytes(const QString &text) {
     QByteArray bytes;
     bytes.reserve(text.size() * 2);
     for (const QChar unit : text) {
@@ -21,8 +20,7 @@ QByteArray ToAnsiBytes(const QString &text)
     return bytes;
 }
 
-QString Md5Hex(const QString &text, qint32 length)
-{
+QString Md5Hex(const QString &text, qint32 length) {
     const QByteArray digest =
         QCryptographicHash::hash(ToAnsiBytes(text), QCryptographicHash::Md5).toHex().toUpper();
     const QString hex = QString::fromLatin1(digest);

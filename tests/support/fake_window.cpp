@@ -5,8 +5,7 @@
 namespace shoulu::testing {
 
 FakeWindow::FakeWindow()
-    : folder(QDir::tempPath())
-{
+    : folder(QDir::tempPath()) {
     captions[ButtonId::Command1] = QStringLiteral("导入域名");
     captions[ButtonId::Command2] = QStringLiteral("批量查询");
     captions[ButtonId::Command3] = QStringLiteral("工作室官网");
@@ -25,8 +24,7 @@ FakeWindow::FakeWindow()
     panels[4] = QStringLiteral("澜序出品");
 }
 
-bool FakeWindow::fireTimer(TimerId timer)
-{
+bool FakeWindow::fireTimer(TimerId timer) {
     if (!timerEnabled.value(timer)) {
         return false;
     }
@@ -37,36 +35,30 @@ bool FakeWindow::fireTimer(TimerId timer)
     return true;
 }
 
-void FakeWindow::clearQueue()
-{
+void FakeWindow::clearQueue() {
     queue.clear();
     selected = -1;
 }
 
-void FakeWindow::appendQueueEntry(const QString &text)
-{
+void FakeWindow::appendQueueEntry(const QString &text) {
     queue.append(text);
 }
 
-int FakeWindow::queueCount() const
-{
+int FakeWindow::queueCount() const {
     return static_cast<int>(queue.size());
 }
 
-QString FakeWindow::queueEntry(int index) const
-{
+QString FakeWindow::queueEntry(int index) const {
     return queue.value(index);
 }
 
-void FakeWindow::setQueueEntry(int index, const QString &text)
-{
+void FakeWindow::setQueueEntry(int index, const QString &text) {
     if (index >= 0 && index < queue.size()) {
         queue[index] = text;
     }
 }
 
-void FakeWindow::removeQueueEntry(int index)
-{
+void FakeWindow::removeQueueEntry(int index) {
     if (index < 0 || index >= queue.size()) {
         return;
     }
@@ -78,13 +70,11 @@ void FakeWindow::removeQueueEntry(int index)
     }
 }
 
-int FakeWindow::selectedIndex() const
-{
+int FakeWindow::selectedIndex() const {
     return selected;
 }
 
-void FakeWindow::setSelectedIndex(int index)
-{
+void FakeWindow::setSelectedIndex(int index) {
     if (index < 0 || index >= queue.size()) {
         return;
     }
@@ -95,43 +85,36 @@ void FakeWindow::setSelectedIndex(int index)
     }
 }
 
-void FakeWindow::setQueueToolTip(const QString &text)
-{
+void FakeWindow::setQueueToolTip(const QString &text) {
     queueToolTip = text;
 }
 
-void FakeWindow::setQueueEnabled(bool enabled)
-{
+void FakeWindow::setQueueEnabled(bool enabled) {
     queueEnabled = enabled;
 }
 
-void FakeWindow::clearRows()
-{
+void FakeWindow::clearRows() {
     rows.clear();
 }
 
-int FakeWindow::appendRow()
-{
+int FakeWindow::appendRow() {
     rows.append(Row{});
     return static_cast<int>(rows.size() - 1);
 }
 
-void FakeWindow::setRowText(int row, const QString &text)
-{
+void FakeWindow::setRowText(int row, const QString &text) {
     if (row >= 0 && row < rows.size()) {
         rows[row].text = text;
     }
 }
 
-void FakeWindow::setRowSubItem(int row, int subItem, const QString &text)
-{
+void FakeWindow::setRowSubItem(int row, int subItem, const QString &text) {
     if (row >= 0 && row < rows.size() && subItem >= 1 && subItem <= 3) {
         rows[row].subItems[subItem - 1] = text;
     }
 }
 
-void FakeWindow::setPanelText(int panel, const QString &text)
-{
+void FakeWindow::setPanelText(int panel, const QString &text) {
     if (panel >= 1 && panel <= 4) {
         panels[panel] = text;
     }
@@ -140,49 +123,40 @@ void FakeWindow::setPanelText(int panel, const QString &text)
     }
 }
 
-QString FakeWindow::buttonCaption(ButtonId button) const
-{
+QString FakeWindow::buttonCaption(ButtonId button) const {
     return captions.value(button);
 }
 
-void FakeWindow::setButtonCaption(ButtonId button, const QString &caption)
-{
+void FakeWindow::setButtonCaption(ButtonId button, const QString &caption) {
     captions[button] = caption;
 }
 
-void FakeWindow::setButtonEnabled(ButtonId button, bool enabled)
-{
+void FakeWindow::setButtonEnabled(ButtonId button, bool enabled) {
     buttonEnabled[button] = enabled;
 }
 
-int FakeWindow::sliderValue() const
-{
+int FakeWindow::sliderValue() const {
     return slider;
 }
 
-void FakeWindow::setSliderEnabled(bool enabled)
-{
+void FakeWindow::setSliderEnabled(bool enabled) {
     sliderEnabled = enabled;
 }
 
-void FakeWindow::setLabel2Caption(const QString &caption)
-{
+void FakeWindow::setLabel2Caption(const QString &caption) {
     label2 = caption;
 }
 
-void FakeWindow::setTimerInterval(TimerId timer, int milliseconds)
-{
+void FakeWindow::setTimerInterval(TimerId timer, int milliseconds) {
     timerInterval[timer] = milliseconds;
 }
 
-void FakeWindow::setTimerEnabled(TimerId timer, bool enabled)
-{
+void FakeWindow::setTimerEnabled(TimerId timer, bool enabled) {
     timerEnabled[timer] = enabled;
 }
 
 MessageAnswer FakeWindow::messageBox(const QString &text, const QString &title,
-                                     MessageButtons buttons)
-{
+                                     MessageButtons buttons) {
     MessageAnswer answer = buttons == MessageButtons::Ok ? MessageAnswer::Ok : defaultYesNoAnswer;
     if (!messageAnswers.isEmpty()) {
         answer = messageAnswers.takeFirst();
@@ -192,8 +166,7 @@ MessageAnswer FakeWindow::messageBox(const QString &text, const QString &title,
 }
 
 std::optional<QString> FakeWindow::openFileDialog(const QString &title, const QString &filter,
-                                                  const QString &initialFolder)
-{
+                                                  const QString &initialFolder) {
     fileDialogs.append(FileDialogCall{title, filter, initialFolder});
     if (fileDialogAnswers.isEmpty()) {
         return std::nullopt;
@@ -201,39 +174,33 @@ std::optional<QString> FakeWindow::openFileDialog(const QString &title, const QS
     return fileDialogAnswers.takeFirst();
 }
 
-void FakeWindow::showAddDomainDialog()
-{
+void FakeWindow::showAddDomainDialog() {
     ++addDomainDialogsShown;
     if (onShowAddDomainDialog) {
         onShowAddDomainDialog();
     }
 }
 
-void FakeWindow::processEvents()
-{
+void FakeWindow::processEvents() {
     ++processEventsCalls;
     if (onProcessEvents) {
         onProcessEvents();
     }
 }
 
-void FakeWindow::openBrowser(const QString &url)
-{
+void FakeWindow::openBrowser(const QString &url) {
     browserUrls.append(url);
 }
 
-QString FakeWindow::programFolder() const
-{
+QString FakeWindow::programFolder() const {
     return folder;
 }
 
-ProgramVersion FakeWindow::programVersion() const
-{
+ProgramVersion FakeWindow::programVersion() const {
     return version;
 }
 
-void FakeWindow::endProgram()
-{
+void FakeWindow::endProgram() {
     ended = true;
     if (onEndProgram) {
         onEndProgram();
