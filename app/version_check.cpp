@@ -5,7 +5,6 @@
 
 #include <QJsonObject>
 #include <QJsonValue>
-#include <QStringList>
 
 #include <optional>
 
@@ -17,18 +16,11 @@ const QString kTitle = QStringLiteral("提示");
 
 // MemberText, but a null at the end of the path counts as missing: the check cannot act on it.
 std::optional<QString> RequiredText(const QJsonObject &object, const QString &path) {
-    const std::optional<QString> text = MemberText(object, path);
-    if (!text) {
+    const std::optional<QJsonValue> value = MemberValue(object, path);
+    if (!value || value->isNull()) {
         return std::nullopt;
     }
-    QJsonValue value(object);
-    for (const QString &name : path.split(QLatin1Char('.'))) {
-        value = value.toObject().value(name);
-    }
-    if (value.isNull() || value.isUndefined()) {
-        return std::nullopt;
-    }
-    return text;
+    return MemberText(object, path);
 }
 
 } // namespace

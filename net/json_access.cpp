@@ -178,7 +178,7 @@ std::optional<QJsonObject> toObject(const QString &text) {
     return document.object();
 }
 
-std::optional<QString> MemberText(const QJsonObject &object, const QString &path) {
+std::optional<QJsonValue> MemberValue(const QJsonObject &object, const QString &path) {
     QJsonValue value(object);
     for (const QString &name : path.split(QLatin1Char('.'))) {
         if (!value.isObject()) {
@@ -190,6 +190,15 @@ std::optional<QString> MemberText(const QJsonObject &object, const QString &path
         }
         value = *member;
     }
+    return value;
+}
+
+std::optional<QString> MemberText(const QJsonObject &object, const QString &path) {
+    const std::optional<QJsonValue> member = MemberValue(object, path);
+    if (!member) {
+        return std::nullopt;
+    }
+    const QJsonValue &value = *member;
     switch (value.type()) {
     case QJsonValue::String:
         return value.toString();

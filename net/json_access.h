@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QJsonObject>
+#include <QJsonValue>
 #include <QString>
 
 #include <optional>
@@ -17,5 +18,8 @@ std::optional<QJsonObject> toObject(const QString &text);
 // exact digits, other numbers their shortest round-trip form ("0.5", "1.5e-07"), true/false/null
 // the words "true", "false", "null", and an array or object its compact JSON text.
 std::optional<QString> MemberText(const QJsonObject &object, const QString &path);
+
+// The value MemberText reads at path, itself; nullopt where MemberText gives nullopt.
+std::optional<QJsonValue> MemberValue(const QJsonObject &object, const QString &path);
 
 } // namespace shoulu

@@ -2,7 +2,8 @@
 // processes in the same run: time from process start to the window shown, and resident memory
 // just after. Then the import of a 32767-line list into the real queue widget.
 //
-//   bench_startup [RUNS]     runs everything and prints the figures (RUNS start-ups each, 21)
+//   bench_startup [RUNS]     runs everything and prints the figures; RUNS start-ups of each
+//                            child (default 21)
 //   bench_startup shoulu     (child) starts the way main.cpp does
 //   bench_startup bare       (child) a QWidget with one QPushButton
 #include "bench/import/import_bench.h"

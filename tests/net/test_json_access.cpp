@@ -233,6 +233,8 @@ private slots:
         QCOMPARE(Read(json, name + QStringLiteral(".site")), QStringLiteral("5"));
         QCOMPARE(Read(json, QStringLiteral("info")), QStringLiteral("2"));
         QCOMPARE(Read(json, name + QStringLiteral("x")), kNoText);
+        QCOMPARE(shoulu::MemberValue(*toObject(json), name + QStringLiteral(".site")),
+                 std::optional<QJsonValue>(5));
     }
 
     void readsObjectsBuiltInCode() {
