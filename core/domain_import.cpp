@@ -2,6 +2,7 @@
 
 #include "core/domain_rules.h"
 #include "core/window_ops.h"
+#include "net/code_page.h"
 
 #include <QFile>
 #include <QStringDecoder>
@@ -52,11 +53,7 @@ QString DecodeText(const QByteArray &bytes) {
     if (!utf8.hasError()) {
         return asUtf8;
     }
-    QStringDecoder gbk("GBK", QStringConverter::Flag::Stateless);
-    if (!gbk.isValid()) {
-        return QString::fromLatin1(bytes);
-    }
-    return gbk.decode(view);
+    return DecodeGbk(view);
 }
 
 QString OverflowMessage(qsizetype leftOut) {

@@ -1,6 +1,6 @@
 #include "net/gbk.h"
 
-#include <QStringEncoder>
+#include "net/code_page.h"
 
 #include <array>
 #include <utility>
@@ -14,10 +14,7 @@ using GbkTable = std::array<quint16, 0x10000>;
 
 GbkTable BuildTable() {
     GbkTable table{};
-    QStringEncoder encoder("GBK", QStringConverter::Flag::Stateless);
-    if (!encoder.isValid()) {
-        return table;
-    }
+    RequireGbk(); // an empty table would silently break every Chinese token and body
     for (char32_t code = 0x80; code < 0x10000; ++code) {
         if (code >= 0xD800 && code <= 0xDFFF) {
             continue; // a lone surrogate half is never a GBK character
@@ -25,7 +22,7 @@ GbkTable BuildTable() {
         const QChar unit(static_cast<char16_t>(code));
         // Unmappable units come back as a one-byte substitute, so two bytes always mean a
         // real double-byte character.
-        const QByteArray bytes = encoder.encode(QStringView(&unit, 1));
+        const QByteArray bytes = EncodeGbk(QStringView(&unit, 1));
         if (bytes.size() == 2) {
             table[code] = static_cast<quint16>((static_cast<unsigned char>(bytes[0]) << 8) |
                                                static_cast<unsigned char>(bytes[1]));

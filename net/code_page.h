@@ -1,0 +1,23 @@
+#pragma once
+
+#include <QByteArray>
+#include <QByteArrayView>
+#include <QString>
+#include <QStringView>
+
+namespace shoulu {
+
+// GBK (code page 936) through the platform: ICU on Linux, the system's code page on Windows,
+// whose Qt has no ICU. One platform file implements these.
+
+// text in GBK; a unit GBK cannot write comes out as one substitute byte.
+QByteArray EncodeGbk(QStringView text);
+
+// bytes read as GBK; malformed sequences become substitute characters.
+QString DecodeGbk(QByteArrayView bytes);
+
+// Stops the program with a message when GBK cannot be had. Also run while the program
+// loads, so such a system fails at start rather than with silently wrong queries.
+void RequireGbk();
+
+} // namespace shoulu

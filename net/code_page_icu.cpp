@@ -1,0 +1,31 @@
+#include "net/code_page.h"
+
+#include <QStringDecoder>
+#include <QStringEncoder>
+#include <QtGlobal>
+
+namespace shoulu {
+
+QByteArray EncodeGbk(QStringView text) {
+    // One converter per thread: opening an ICU converter per call would dominate table builds.
+    thread_local QStringEncoder encoder("GBK", QStringConverter::Flag::Stateless);
+    return encoder.encode(text);
+}
+
+QString DecodeGbk(QByteArrayView bytes) {
+    QStringDecoder decoder("GBK", QStringConverter::Flag::Stateless);
+    return decoder.decode(bytes);
+}
+
+void RequireGbk() {
+    if (EncodeGbk(u"\u4E2D") != QByteArrayView("\xD6\xD0")) {
+        qFatal("GBK is not available: Qt was built without ICU, so Chinese domains and form "
+               "bodies cannot be encoded");
+    }
+}
+
+namespace {
+[[maybe_unused]] const bool kGbkChecked = (RequireGbk(), true);
+} // namespace
+
+} // namespace shoulu

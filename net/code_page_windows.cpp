@@ -1,0 +1,62 @@
+#include "net/code_page.h"
+
+#include <windows.h>
+
+#include <cstdio>
+#include <cstdlib>
+
+namespace shoulu {
+
+namespace {
+constexpr UINT kGbkCodePage = 936;
+} // namespace
+
+QByteArray EncodeGbk(QStringView text) {
+    if (text.isEmpty()) {
+        return {};
+    }
+    const auto *wide = reinterpret_cast<const wchar_t *>(text.utf16());
+    const int length = static_cast<int>(text.size());
+    // No best-fit: a unit without a GBK code must not turn into a look-alike letter.
+    const int size = WideCharToMultiByte(kGbkCodePage, WC_NO_BEST_FIT_CHARS, wide, length, nullptr,
+                                         0, nullptr, nullptr);
+    QByteArray bytes(size, Qt::Uninitialized);
+    if (size > 0) {
+        WideCharToMultiByte(kGbkCodePage, WC_NO_BEST_FIT_CHARS, wide, length, bytes.data(), size,
+                            nullptr, nullptr);
+    }
+    return bytes;
+}
+
+QString DecodeGbk(QByteArrayView bytes) {
+    if (bytes.isEmpty()) {
+        return {};
+    }
+    const int length = static_cast<int>(bytes.size());
+    const int size = MultiByteToWideChar(kGbkCodePage, 0, bytes.data(), length, nullptr, 0);
+    QString text(size, Qt::Uninitialized);
+    if (size > 0) {
+        MultiByteToWideChar(kGbkCodePage, 0, bytes.data(), length,
+                            reinterpret_cast<wchar_t *>(text.data()), size);
+    }
+    return text;
+}
+
+void RequireGbk() {
+    if (EncodeGbk(u"\u4E2D") == QByteArrayView("\xD6\xD0")) {
+        return;
+    }
+    // A GUI program has no console to print to, so the message gets a box of its own.
+    static const wchar_t kMessage[] =
+        L"Code page 936 (GBK) is not installed on this system, so Chinese domains and form "
+        L"bodies cannot be encoded.";
+    std::fputws(kMessage, stderr);
+    FatalAppExitW(0, kMessage);
+    std::abort();
+}
+
+namespace {
+[[maybe_unused]] const bool kGbkChecked = (RequireGbk(), true);
+} // namespace
+
+} // namespace shoulu
