@@ -12,7 +12,8 @@ namespace shoulu {
 // Families tried for the list and label font, best first.
 QStringList ListFontCandidates();
 
-// "微软雅黑" 10.5 pt, or the first installed of its stand-ins, so CJK text never shows boxes.
+// "微软雅黑" 10.5 pt, which every Chinese Windows has; elsewhere (Linux, Wine) the first
+// installed of its stand-ins, so CJK text never shows boxes.
 QFont ListFont();
 
 // The pointer shown over the domain queue and the dialog's check box.
