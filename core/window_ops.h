@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QList>
 #include <QString>
 #include <QStringList>
 
@@ -93,6 +94,18 @@ public:
 
     // Ends the program at once: no further handler runs.
     virtual void endProgram() = 0;
+
+    // Results table, clipboard and save dialog, for copy, export and paste. A column is 0 for
+    // the row's text and 1 to 3 for its sub-items; rows count as shown, top to bottom.
+    virtual int rowCount() const = 0;
+    virtual QString rowCell(int row, int column) const = 0;
+    virtual QList<int> selectedRows() const = 0;
+    virtual QString clipboardText() const = 0;
+    virtual void setClipboardText(const QString &text) = 0;
+    // Modal save dialog proposing proposedPath; the chosen path, or nothing when cancelled.
+    virtual std::optional<QString> saveFileDialog(const QString &title, const QString &filter,
+                                                  const QString &proposedPath) = 0;
+    virtual QString documentsFolder() const = 0;
 };
 
 } // namespace shoulu

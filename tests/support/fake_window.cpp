@@ -207,4 +207,40 @@ void FakeWindow::endProgram() {
     }
 }
 
+int FakeWindow::rowCount() const {
+    return static_cast<int>(rows.size());
+}
+
+QString FakeWindow::rowCell(int row, int column) const {
+    if (row < 0 || row >= rows.size() || column < 0 || column > 3) {
+        return {};
+    }
+    return column == 0 ? rows[row].text : rows[row].subItems[column - 1];
+}
+
+QList<int> FakeWindow::selectedRows() const {
+    return selectedRowList;
+}
+
+QString FakeWindow::clipboardText() const {
+    return clipboard;
+}
+
+void FakeWindow::setClipboardText(const QString &text) {
+    clipboard = text;
+}
+
+std::optional<QString> FakeWindow::saveFileDialog(const QString &title, const QString &filter,
+                                                  const QString &proposedPath) {
+    saveDialogs.append(FileDialogCall{title, filter, proposedPath});
+    if (saveDialogAnswers.isEmpty()) {
+        return std::nullopt;
+    }
+    return saveDialogAnswers.takeFirst();
+}
+
+QString FakeWindow::documentsFolder() const {
+    return documents;
+}
+
 } // namespace shoulu::testing

@@ -110,6 +110,22 @@ public:
     QString programFolder() const override;
     ProgramVersion programVersion() const override;
     void endProgram() override;
+
+    // Results table reading, clipboard and save dialog: the selected rows are set by the test,
+    // and the save dialog answers from its script (an empty script cancels).
+    QList<int> selectedRowList;
+    QString clipboard;
+    QList<std::optional<QString>> saveDialogAnswers;
+    QList<FileDialogCall> saveDialogs;
+    QString documents;
+    int rowCount() const override;
+    QString rowCell(int row, int column) const override;
+    QList<int> selectedRows() const override;
+    QString clipboardText() const override;
+    void setClipboardText(const QString &text) override;
+    std::optional<QString> saveFileDialog(const QString &title, const QString &filter,
+                                          const QString &proposedPath) override;
+    QString documentsFolder() const override;
 };
 
 } // namespace shoulu::testing
