@@ -4,10 +4,13 @@
 #include "core/add_domain.h"
 #include "shoulu_config.h"
 #include "ui/column_lock.h"
+#include "ui/context_menus.h"
 #include "ui/form2_dialog.h"
 #include "ui/look.h"
+#include "ui/results_sort.h"
 
 #include <QApplication>
+#include <QClipboard>
 #include <QCloseEvent>
 #include <QDesktopServices>
 #include <QFileDialog>
@@ -20,12 +23,14 @@
 #include <QPushButton>
 #include <QScreen>
 #include <QSlider>
+#include <QStandardPaths>
 #include <QStatusBar>
 #include <QStyle>
 #include <QTableWidget>
 #include <QTimer>
 #include <QUrl>
 
+#include <algorithm>
 #include <cstdio>
 #include <unistd.h>
 
@@ -141,6 +146,7 @@ Form1Window::Form1Window(GetFunction get, PostFunction post, ServiceUrls urls, Q
     versionCheck_ = std::make_unique<VersionCheck>(
         *this, std::move(post), [this] { form1_->init(); }, urls_.version, urls_.site);
     connectEvents();
+    connectResultsTools();
     // The version check starts one second after the window exists.
     timer2_->start();
 }
@@ -505,6 +511,62 @@ void Form1Window::closeEvent(QCloseEvent *event) {
     // A confirmed close ends the program inside ConfirmClose; the window never closes itself.
     event->ignore();
     ConfirmClose(*this);
+}
+
+void Form1Window::connectResultsTools() {
+    // Several rows can be selected, for copying them; in-place editing stays off.
+    listview1_->setSelectionMode(QAbstractItemView::ExtendedSelection);
+    contextMenus_ = new ContextMenus(*list1_, *listview1_, *this, *form1_,
+                                     [this](QDialog &dialog) { return execModal(dialog); });
+    new ResultsSorting(*listview1_, [this] { return !form1_->batchRunning(); });
+}
+
+int Form1Window::rowCount() const {
+    return listview1_->rowCount();
+}
+
+QString Form1Window::rowCell(int row, int column) const {
+    const QTableWidgetItem *item = listview1_->item(row, column);
+    return item != nullptr ? item->text() : QString();
+}
+
+QList<int> Form1Window::selectedRows() const {
+    QList<int> rows;
+    for (const QModelIndex &index : listview1_->selectionModel()->selectedRows()) {
+        rows.append(index.row());
+    }
+    std::sort(rows.begin(), rows.end());
+    return rows;
+}
+
+QString Form1Window::clipboardText() const {
+    return QGuiApplication::clipboard()->text();
+}
+
+void Form1Window::setClipboardText(const QString &text) {
+    QGuiApplication::clipboard()->setText(text);
+}
+
+std::optional<QString> Form1Window::saveFileDialog(const QString &title, const QString &filter,
+                                                   const QString &proposedPath) {
+    QFileDialog dialog(this, title, proposedPath, QtFileFilter(filter));
+    dialog.setObjectName(QStringLiteral("SaveDialog"));
+    dialog.setOption(QFileDialog::DontUseNativeDialog);
+    dialog.setAcceptMode(QFileDialog::AcceptSave);
+    dialog.setFileMode(QFileDialog::AnyFile);
+    dialog.setDefaultSuffix(QStringLiteral("csv"));
+    if (execModal(dialog) != QDialog::Accepted) {
+        return std::nullopt;
+    }
+    const QStringList files = dialog.selectedFiles();
+    if (files.isEmpty()) {
+        return std::nullopt;
+    }
+    return files.first();
+}
+
+QString Form1Window::documentsFolder() const {
+    return QStandardPaths::writableLocation(QStandardPaths::DocumentsLocation);
 }
 
 } // namespace shoulu

@@ -20,6 +20,8 @@ class QTimer;
 
 namespace shoulu {
 
+class ContextMenus;
+
 // Compile-time addresses the window hands to its logic.
 struct ServiceUrls {
     QString query;   // query service origin
@@ -84,6 +86,18 @@ public:
     ProgramVersion programVersion() const override;
     void endProgram() override;
 
+    // Results table, clipboard and save dialog (WindowOps), and the menus, shortcuts and
+    // sorting that use them.
+    int rowCount() const override;
+    QString rowCell(int row, int column) const override;
+    QList<int> selectedRows() const override;
+    QString clipboardText() const override;
+    void setClipboardText(const QString &text) override;
+    std::optional<QString> saveFileDialog(const QString &title, const QString &filter,
+                                          const QString &proposedPath) override;
+    QString documentsFolder() const override;
+    ContextMenus &contextMenus() { return *contextMenus_; }
+
 protected:
     // Runs a modal dialog and returns its result code.
     virtual int execModal(QDialog &dialog);
@@ -113,6 +127,9 @@ private:
     std::unique_ptr<VersionCheck> versionCheck_;
     // Set while code changes the selection, so List1_Click runs once, from setSelectedIndex.
     bool settingSelection_ = false;
+
+    void connectResultsTools();
+    ContextMenus *contextMenus_ = nullptr;
 };
 
 // "文本文件|*.txt" → "文本文件 (*.txt)"; pairs of label and pattern, patterns split by ';'.

@@ -1,15 +1,19 @@
 // The main window at work: the queue's events, the results table's locks, closing, the
 // website buttons, the version check through the real Timer2, the skin and the translations.
 #include "tests/ui/window_harness.h"
+#include "ui/context_menus.h"
 #include "ui/look.h"
 
+#include <QAction>
 #include <QApplication>
+#include <QClipboard>
 #include <QFile>
 #include <QFileDialog>
 #include <QHeaderView>
 #include <QLabel>
 #include <QLineEdit>
 #include <QListWidget>
+#include <QMenu>
 #include <QMouseEvent>
 #include <QPushButton>
 #include <QStatusBar>
@@ -334,6 +338,128 @@ private slots:
         QVERIFY(!window->control<QPushButton>("Command2")->isEnabled());
         QTest::qWait(1100);
         QCOMPARE(window->posts.size(), 1);
+    }
+
+    void contextMenusAndShortcutsAreWired() {
+        window->logic().init();
+        fillQueue({"b.com", "bad.io", "a.com"});
+        QTest::mouseClick(window->control<QPushButton>("Command2"), Qt::LeftButton);
+        while (window->logic().batchRunning()) {
+            window->logic().Timer1_Timer();
+        }
+        QCOMPARE(table->rowCount(), 2);
+        auto texts = [](QMenu *menu) {
+            QStringList texts;
+            for (const QAction *action : menu->actions()) {
+                texts.append(action->isSeparator()
+                                 ? QStringLiteral("|")
+                                 : action->text() +
+                                       (action->isEnabled() ? QString() : QStringLiteral("-")));
+            }
+            menu->hide();
+            return texts;
+        };
+        auto rightClick = [](QAbstractScrollArea *area, QPoint at) {
+            QContextMenuEvent event(QContextMenuEvent::Mouse, at,
+                                    area->viewport()->mapToGlobal(at));
+            QApplication::sendEvent(area->viewport(), &event);
+        };
+        shoulu::ContextMenus &menus = window->contextMenus();
+
+        rightClick(table, QPoint(20, 40));
+        QVERIFY(menus.resultsMenu()->isVisible());
+        QCOMPARE(texts(menus.resultsMenu()),
+                 (QStringList{"复制-", "全选", "复制全部(含表头)", "|", "导出CSV...", "|",
+                              "未查到的域名(1)...", "导出未查到的域名..."}));
+        // Shortcuts in the table: all rows, then copy them as tab-separated lines.
+        table->setFocus();
+        QTest::keySequence(table, QKeySequence::SelectAll);
+        QTest::keySequence(table, QKeySequence::Copy);
+        QCOMPARE(
+            QGuiApplication::clipboard()->text(),
+            QStringLiteral("b.com\t1200\t34\t560\t7\t89\t0\na.com\t1200\t34\t560\t7\t89\t0\n"));
+
+        QTemporaryDir dir;
+        const QString path = dir.filePath(QStringLiteral("out.csv"));
+        window->answers = {ChooseFile(path)};
+        menus.resultsMenu()->findChild<QAction *>(QStringLiteral("exportResults"))->trigger();
+        QFile file(path);
+        QVERIFY(file.open(QIODevice::ReadOnly));
+        QVERIFY(file.readAll().startsWith("\xEF\xBB\xBF域名,百度收录"));
+
+        // The failed list: copy, then 补查 keeps the rows and queries only the failed entry.
+        QString copied;
+        window->answers = {shoulu::testing::OnDialog([&](QDialog &dialog) {
+            QTest::mouseClick(dialog.findChild<QPushButton *>(QStringLiteral("copyButton")),
+                              Qt::LeftButton);
+            copied = QGuiApplication::clipboard()->text();
+            QTest::mouseClick(dialog.findChild<QPushButton *>(QStringLiteral("recheckButton")),
+                              Qt::LeftButton);
+        })};
+        menus.resultsMenu()->findChild<QAction *>(QStringLiteral("showFailed"))->trigger();
+        QCOMPARE(copied, QStringLiteral("bad.io\t域名不正确\n"));
+        QCOMPARE(Entries(list), QStringList{"bad.io"});
+        QCOMPARE(table->rowCount(), 2);
+
+        // The queue: its menu, paste into an empty queue by Ctrl+V, dedupe, clear.
+        window->logic().Timer1_Timer();
+        rightClick(list, QPoint(20, 10));
+        QCOMPARE(texts(menus.queueMenu()), (QStringList{"粘贴域名", "去除重复", "清空列表"}));
+        window->clearQueue();
+        rightClick(list, QPoint(20, 10));
+        QVERIFY(!menus.queueMenu()->isVisible());
+        QGuiApplication::clipboard()->setText(QStringLiteral("www.c.com\r\nc.com\n"));
+        list->setFocus();
+        QTest::keySequence(list, QKeySequence::Paste);
+        QCOMPARE(Entries(list), (QStringList{"c.com", "c.com"}));
+        menus.queueMenu()->findChild<QAction *>(QStringLiteral("removeDuplicates"))->trigger();
+        QCOMPARE(Entries(list), QStringList{"c.com"});
+        window->answers = {Press(QMessageBox::Yes)};
+        menus.queueMenu()->findChild<QAction *>(QStringLiteral("clearQueue"))->trigger();
+        QCOMPARE(window->queueCount(), 0);
+        QCOMPARE(window->boxes.last().title, QStringLiteral("提示"));
+    }
+
+    void headingClickSortsWhileIdle() {
+        const QStringList counts{"9 / 1", "12,345 / 0", "- / -", "100 / 2"};
+        for (int i = 0; i < counts.size(); ++i) {
+            const int row = window->appendRow();
+            window->setRowText(row, QStringLiteral("d%1.com").arg(3 - i));
+            window->setRowSubItem(row, 1, counts[i]);
+        }
+        auto column = [this](int c) {
+            QStringList cells;
+            for (int row = 0; row < table->rowCount(); ++row) {
+                cells.append(table->item(row, c)->text());
+            }
+            return cells;
+        };
+        QHeaderView *header = table->horizontalHeader();
+        auto clickHeading = [header](int section) {
+            QTest::mouseClick(header->viewport(), Qt::LeftButton, {},
+                              QPoint(header->sectionViewportPosition(section) + 20, 5));
+        };
+        table->selectRow(1);
+        clickHeading(1);
+        QCOMPARE(column(1), (QStringList{"9 / 1", "100 / 2", "12,345 / 0", "- / -"}));
+        QCOMPARE(window->selectedRows(), QList<int>{2}); // the selection moved with its row
+        clickHeading(1);
+        QCOMPARE(column(1), (QStringList{"12,345 / 0", "100 / 2", "9 / 1", "- / -"}));
+        clickHeading(0);
+        QCOMPARE(column(0), (QStringList{"d0.com", "d1.com", "d2.com", "d3.com"}));
+        QVERIFY(header->isSortIndicatorShown());
+        QCOMPARE(table->columnWidth(0), 167);
+        QCOMPARE(table->columnWidth(1), 213);
+
+        // A batch start clears the table and turns sorting off; rows come in queue order.
+        window->logic().init();
+        fillQueue({"z.com", "a.com"});
+        window->logic().Command2_Click();
+        QVERIFY(!header->isSortIndicatorShown());
+        clickHeading(0);
+        window->logic().Timer1_Timer();
+        QCOMPARE(column(0), (QStringList{"z.com", "a.com"}));
+        QVERIFY(!header->isSortIndicatorShown());
     }
 
     void skinIsAppliedOnlyWhenItsFileExists() {

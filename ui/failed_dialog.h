@@ -1,0 +1,32 @@
+#pragma once
+
+#include "core/form1.h"
+
+#include <QDialog>
+#include <QList>
+
+#include <functional>
+
+class QPushButton;
+class QTableWidget;
+
+namespace shoulu {
+
+// The failed domains of the last batch with their reasons, and three buttons: 复制 runs onCopy
+// and keeps the dialog open, 补查 accepts it, 关闭 rejects it. Built afresh for every opening.
+class FailedDialog : public QDialog {
+    Q_OBJECT
+
+public:
+    FailedDialog(const QList<FailedEntry> &entries, bool recheckAllowed, QWidget *parent = nullptr);
+
+    std::function<void()> onCopy;
+
+private:
+    QTableWidget *table_;
+    QPushButton *copy_;
+    QPushButton *recheck_;
+    QPushButton *close_;
+};
+
+} // namespace shoulu
