@@ -1,3 +1,4 @@
+#include "core/results_export.h"
 #include "net/http_get.h"
 #include "net/post_form.h"
 #include "net/tls_trust.h"
@@ -5,6 +6,7 @@
 #include "tests/service/service_harness.h"
 #include "ui/form1_window.h"
 
+#include <QAction>
 #include <QCheckBox>
 #include <QFile>
 #include <QFileDialog>
@@ -81,12 +83,16 @@ protected:
             }
             return dialog.result();
         }
+        if (dialog.objectName() == QStringLiteral("FailedDialog")) {
+            dialog.findChild<QPushButton *>(QStringLiteral("recheckButton"))->click();
+            return dialog.result();
+        }
         return QDialog::Rejected;
     }
 };
 
-// Counts of one domain as the result row shows them, read from the examples' CSV.
-QStringList ExpectedRow(const QString &domain) {
+// The seven fields of one domain in the examples' CSV.
+QStringList StoreFields(const QString &domain) {
     QFile csv(SourceDir() + QStringLiteral("/examples/counts.csv"));
     if (!csv.open(QIODevice::ReadOnly)) {
         return {};
@@ -94,12 +100,21 @@ QStringList ExpectedRow(const QString &domain) {
     for (const QString &line : QString::fromUtf8(csv.readAll()).split(u'\n')) {
         const auto fields = SplitCsvLine(line.trimmed());
         if (fields && fields->size() == 7 && fields->first() == domain) {
-            return {domain, fields->at(1) + QStringLiteral(" / ") + fields->at(2),
-                    fields->at(3) + QStringLiteral(" / ") + fields->at(4),
-                    fields->at(5) + QStringLiteral(" / ") + fields->at(6)};
+            return *fields;
         }
     }
     return {};
+}
+
+// Counts of one domain as the result row shows them.
+QStringList ExpectedRow(const QString &domain) {
+    const QStringList fields = StoreFields(domain);
+    if (fields.isEmpty()) {
+        return {};
+    }
+    return {domain, fields[1] + QStringLiteral(" / ") + fields[2],
+            fields[3] + QStringLiteral(" / ") + fields[4],
+            fields[5] + QStringLiteral(" / ") + fields[6]};
 }
 
 QString DomainCountLine(const QString &entry, int count, int left) {
@@ -286,6 +301,57 @@ private slots:
         QCOMPARE(row(0), ExpectedRow(QStringLiteral("example.com")));
         QVERIFY(!window_->ended);
         QCOMPARE(child<QPushButton>("Command2")->text(), QStringLiteral("批量查询"));
+    }
+
+    void sampleBatchExportsAndRechecksOnlyTheFailed() {
+        startSystem({});
+        waitForVersionCheckToPass();
+        window_->fileToOpen = SourceDir() + QStringLiteral("/examples/domains.txt");
+        QTest::mouseClick(child<QPushButton>("Command1"), Qt::LeftButton);
+        QTest::mouseClick(child<QPushButton>("Command2"), Qt::LeftButton);
+        // Ticks by hand rather than at the pace of the slider.
+        while (window_->logic().batchRunning()) {
+            window_->logic().Timer1_Timer();
+        }
+        QCOMPARE(table()->rowCount(), 6);
+
+        QTemporaryDir dir;
+        window_->fileToOpen = dir.filePath(QStringLiteral("结果.csv"));
+        child<QAction>("exportResults")->trigger();
+        QFile file(window_->fileToOpen);
+        QVERIFY(file.open(QIODevice::ReadOnly));
+        const QByteArray bytes = file.readAll();
+        QVERIFY(bytes.startsWith("\xEF\xBB\xBF"));
+        QStringList lines = QString::fromUtf8(bytes.sliced(3)).split(QStringLiteral("\r\n"));
+        QCOMPARE(lines.takeLast(), QString());
+        QCOMPARE(lines.size(), 7);
+        QCOMPARE(SplitCsvLine(lines[0]), ResultHeadings());
+        for (int i = 1; i < lines.size(); ++i) {
+            QStringList expected = StoreFields(row(i - 1)[0]);
+            for (QString &field : expected) {
+                field = NeutraliseCell(field); // the "-" of news.example.info
+            }
+            QCOMPARE(SplitCsvLine(lines[i]).value_or(QStringList()), expected);
+        }
+
+        const QList<FailedEntry> failed = window_->logic().failedEntries();
+        QCOMPARE(failed.size(), 2);
+        QCOMPARE(failed[0].domain, QStringLiteral("missing.example.net"));
+        QCOMPARE(failed[0].reason, QStringLiteral("暂无该域名的收录数据"));
+        QCOMPARE(failed[1].domain, QStringLiteral("bad.example.io"));
+        QCOMPARE(failed[1].reason, QStringLiteral("域名不正确"));
+
+        // 补查 from the failed-domains dialog: one more query, and the six rows stay.
+        child<QAction>("showFailed")->trigger();
+        while (window_->logic().batchRunning()) {
+            window_->logic().Timer1_Timer();
+        }
+        QCOMPARE(child<QListWidget>("List1")->count(), 2);
+        QCOMPARE(table()->rowCount(), 6);
+        QCOMPARE(row(0), ExpectedRow(QStringLiteral("example.com")));
+        QCOMPARE(service_->log().count(QStringLiteral("GET /index.php/Index/web_collection 200")),
+                 8);
+        QCOMPARE(window_->logic().failedEntries().size(), 2);
     }
 };
 
