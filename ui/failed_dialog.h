@@ -7,9 +7,6 @@
 
 #include <functional>
 
-class QPushButton;
-class QTableWidget;
-
 namespace shoulu {
 
 // The failed domains of the last batch with their reasons, and three buttons: 复制 runs onCopy
@@ -21,12 +18,6 @@ public:
     FailedDialog(const QList<FailedEntry> &entries, bool recheckAllowed, QWidget *parent = nullptr);
 
     std::function<void()> onCopy;
-
-private:
-    QTableWidget *table_;
-    QPushButton *copy_;
-    QPushButton *recheck_;
-    QPushButton *close_;
 };
 
 } // namespace shoulu
