@@ -12,11 +12,6 @@ class WindowOps;
 // PostForm, which blocks until the answer is in.
 using PostFunction = std::function<QString(const QString &url, const QString &data)>;
 
-inline constexpr auto kVersionServicePath = "/index.php/Index/soft_version";
-inline constexpr auto kVersionRequestBody = "sn=tandri";
-inline constexpr auto kBuiltInVersion = "2.1.0";
-inline constexpr auto kUpdatePagePath = "/index.php/Works/detail/sid/";
-
 // The start-up check against the version service, run by the first tick of Timer2. It either
 // ends the program or calls init and switches Timer2 off.
 class VersionCheck {

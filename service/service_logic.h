@@ -52,9 +52,6 @@ inline const QString kBadRequest = QStringLiteral("请求格式错误");
 QByteArray ErrorBody(const QString &message);
 Reply ErrorReply(int status, const QString &message);
 
-// The salt the program appends to the domain before hashing it into the token.
-inline constexpr char kTokenSalt[] = "lumbe";
-
 // Routes one request and builds its answer. Knows nothing of sockets, so it is tested alone.
 class ServiceLogic {
 public:

@@ -2,7 +2,7 @@
 
 #include "app/startup.h"
 #include "core/add_domain.h"
-#include "shoulu_config.h"
+#include "net/protocol.h"
 #include "ui/column_lock.h"
 #include "ui/context_menus.h"
 #include "ui/form2_dialog.h"
@@ -21,18 +21,16 @@
 #include <QMessageBox>
 #include <QMouseEvent>
 #include <QPushButton>
-#include <QScreen>
 #include <QSlider>
 #include <QStandardPaths>
 #include <QStatusBar>
-#include <QStyle>
 #include <QTableWidget>
 #include <QTimer>
 #include <QUrl>
 
 #include <algorithm>
 #include <cstdio>
-#include <unistd.h>
+#include <cstdlib>
 
 namespace shoulu {
 
@@ -78,6 +76,7 @@ public:
             auto *panel = new QLabel(this);
             panel->setObjectName(QStringLiteral("s1Panel%1").arg(i + 1));
             panel->setFrameStyle(QFrame::Panel | QFrame::Sunken);
+            panel->setTextFormat(Qt::PlainText);
             panel->setAlignment(alignments[i] | Qt::AlignVCenter);
             panel->setIndent(4);
             panel->setMinimumWidth(kFixedWidth);
@@ -114,6 +113,7 @@ QLabel *MakeLabel(QWidget *parent, const char *name, const QString &caption, QRe
     label->setObjectName(QLatin1String(name));
     label->setGeometry(geometry);
     label->setFont(ListFont());
+    label->setTextFormat(Qt::PlainText);
     label->setAttribute(Qt::WA_TranslucentBackground);
     return label;
 }
@@ -172,6 +172,7 @@ void Form1Window::buildControls() {
     listview1_->verticalHeader()->hide();
     listview1_->verticalHeader()->setSectionResizeMode(QHeaderView::Fixed);
     listview1_->verticalHeader()->setDefaultSectionSize(QFontMetrics(listFont).height() + 6);
+    listview1_->horizontalHeader()->setFont(listFont);
     listview1_->horizontalHeader()->setDefaultAlignment(Qt::AlignLeft | Qt::AlignVCenter);
     listview1_->horizontalHeader()->setHighlightSections(false);
     listview1_->horizontalHeader()->setSectionsMovable(false);
@@ -279,13 +280,9 @@ void Form1Window::Form_Load() {
     setWindowIcon(QIcon());
     LockColumnWidths(*listview1_->horizontalHeader());
     listview1_->setEditTriggers(QAbstractItemView::NoEditTriggers);
-    if (const QScreen *screen = this->screen()) {
-        // The client area is centred; the frame is not known before the window is mapped.
-        setGeometry(QStyle::alignedRect(Qt::LeftToRight, Qt::AlignCenter, size(),
-                                        screen->availableGeometry()));
-    }
+    CentreFrameOnScreen(*this);
     show();
-    setPanelText(3, VersionText(programVersion()));
+    setPanelText(3, VersionText(BuiltInVersion()));
 }
 
 void Form1Window::queueSelectionChanged() {
@@ -325,12 +322,6 @@ QString Form1Window::queueEntry(int index) const {
     return item != nullptr ? item->text() : QString();
 }
 
-void Form1Window::setQueueEntry(int index, const QString &text) {
-    if (QListWidgetItem *item = list1_->item(index)) {
-        item->setText(text);
-    }
-}
-
 void Form1Window::removeQueueEntry(int index) {
     if (index < 0 || index >= list1_->count()) {
         return;
@@ -350,18 +341,17 @@ int Form1Window::selectedIndex() const {
     return selected.isEmpty() ? -1 : selected.first().row();
 }
 
-void Form1Window::setSelectedIndex(int index) {
+void Form1Window::highlightQueueEntry(int index) {
     if (index < 0 || index >= list1_->count()) {
         return;
     }
     settingSelection_ = true;
     list1_->setCurrentRow(index, QItemSelectionModel::ClearAndSelect);
     settingSelection_ = false;
-    form1_->List1_Click();
 }
 
 void Form1Window::setQueueToolTip(const QString &text) {
-    list1_->setToolTip(text);
+    list1_->setToolTip(PlainToolTip(text));
 }
 
 void Form1Window::setQueueEnabled(bool enabled) {
@@ -447,6 +437,7 @@ MessageAnswer Form1Window::messageBox(const QString &text, const QString &title,
                     buttons == MessageButtons::YesNo ? QMessageBox::Yes | QMessageBox::No
                                                      : QMessageBox::Ok,
                     parent != nullptr ? parent : this);
+    box.setTextFormat(Qt::PlainText);
     execModal(box);
     if (buttons == MessageButtons::Ok) {
         return MessageAnswer::Ok;
@@ -457,19 +448,7 @@ MessageAnswer Form1Window::messageBox(const QString &text, const QString &title,
 
 std::optional<QString> Form1Window::openFileDialog(const QString &title, const QString &filter,
                                                    const QString &initialFolder) {
-    QFileDialog dialog(this, title, initialFolder, QtFileFilter(filter));
-    dialog.setObjectName(QStringLiteral("Cl1"));
-    dialog.setOption(QFileDialog::DontUseNativeDialog);
-    dialog.setAcceptMode(QFileDialog::AcceptOpen);
-    dialog.setFileMode(QFileDialog::ExistingFile);
-    if (execModal(dialog) != QDialog::Accepted) {
-        return std::nullopt;
-    }
-    const QStringList files = dialog.selectedFiles();
-    if (files.isEmpty()) {
-        return std::nullopt;
-    }
-    return files.first();
+    return runFileDialog(false, title, filter, initialFolder);
 }
 
 void Form1Window::showAddDomainDialog() {
@@ -481,10 +460,6 @@ void Form1Window::showAddDomainDialog() {
     execModal(dialog);
 }
 
-void Form1Window::processEvents() {
-    QCoreApplication::processEvents();
-}
-
 void Form1Window::openBrowser(const QString &url) {
     QDesktopServices::openUrl(QUrl(url));
 }
@@ -493,14 +468,10 @@ QString Form1Window::programFolder() const {
     return QCoreApplication::applicationDirPath();
 }
 
-ProgramVersion Form1Window::programVersion() const {
-    return {SHOULU_VERSION_MAJOR, SHOULU_VERSION_MINOR, SHOULU_VERSION_PATCH};
-}
-
 void Form1Window::endProgram() {
-    // Leaving through _exit: no handler, destructor or nested event loop runs after this.
+    // Leaving through _Exit: no handler, destructor or nested event loop runs after this.
     std::fflush(nullptr);
-    ::_exit(0);
+    std::_Exit(0);
 }
 
 int Form1Window::execModal(QDialog &dialog) {
@@ -549,12 +520,26 @@ void Form1Window::setClipboardText(const QString &text) {
 
 std::optional<QString> Form1Window::saveFileDialog(const QString &title, const QString &filter,
                                                    const QString &proposedPath) {
-    QFileDialog dialog(this, title, proposedPath, QtFileFilter(filter));
-    dialog.setObjectName(QStringLiteral("SaveDialog"));
+    return runFileDialog(true, title, filter, proposedPath);
+}
+
+std::optional<QString> Form1Window::runFileDialog(bool save, const QString &title,
+                                                  const QString &filter, const QString &start) {
+    // Qt's own dialog writes its state into the user's settings when it goes; the program keeps
+    // no settings, so whatever it wrote is put back as it was.
+    const QtSettingsRestorer restorer(QStringLiteral("FileDialog"));
+    QFileDialog dialog(this, title, start, QtFileFilter(filter));
     dialog.setOption(QFileDialog::DontUseNativeDialog);
-    dialog.setAcceptMode(QFileDialog::AcceptSave);
-    dialog.setFileMode(QFileDialog::AnyFile);
-    dialog.setDefaultSuffix(QStringLiteral("csv"));
+    if (save) {
+        dialog.setObjectName(QStringLiteral("SaveDialog"));
+        dialog.setAcceptMode(QFileDialog::AcceptSave);
+        dialog.setFileMode(QFileDialog::AnyFile);
+        dialog.setDefaultSuffix(QStringLiteral("csv"));
+    } else {
+        dialog.setObjectName(QStringLiteral("Cl1"));
+        dialog.setAcceptMode(QFileDialog::AcceptOpen);
+        dialog.setFileMode(QFileDialog::ExistingFile);
+    }
     if (execModal(dialog) != QDialog::Accepted) {
         return std::nullopt;
     }

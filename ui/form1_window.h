@@ -56,10 +56,9 @@ public:
     void appendQueueEntries(const QStringList &texts) override;
     int queueCount() const override;
     QString queueEntry(int index) const override;
-    void setQueueEntry(int index, const QString &text) override;
     void removeQueueEntry(int index) override;
     int selectedIndex() const override;
-    void setSelectedIndex(int index) override;
+    void highlightQueueEntry(int index) override;
     void setQueueToolTip(const QString &text) override;
     void setQueueEnabled(bool enabled) override;
     void clearRows() override;
@@ -79,11 +78,8 @@ public:
                              MessageButtons buttons) override;
     std::optional<QString> openFileDialog(const QString &title, const QString &filter,
                                           const QString &initialFolder) override;
-    void showAddDomainDialog() override;
-    void processEvents() override;
     void openBrowser(const QString &url) override;
     QString programFolder() const override;
-    ProgramVersion programVersion() const override;
     void endProgram() override;
 
     // Results table, clipboard and save dialog (WindowOps), and the menus, shortcuts and
@@ -97,6 +93,9 @@ public:
                                           const QString &proposedPath) override;
     QString documentsFolder() const override;
     ContextMenus &contextMenus() { return *contextMenus_; }
+
+    // Command6: the add-domain dialog (Form2), modal.
+    void showAddDomainDialog();
 
 protected:
     // Runs a modal dialog and returns its result code.
@@ -125,10 +124,13 @@ private:
     ServiceUrls urls_;
     std::unique_ptr<Form1> form1_;
     std::unique_ptr<VersionCheck> versionCheck_;
-    // Set while code changes the selection, so List1_Click runs once, from setSelectedIndex.
+    // Set while code moves the highlight, so only the user's selections reach List1_Click.
     bool settingSelection_ = false;
 
     void connectResultsTools();
+    // The file-open dialog (Cl1), or the export's save dialog: the chosen path, or nothing.
+    std::optional<QString> runFileDialog(bool save, const QString &title, const QString &filter,
+                                         const QString &start);
     ContextMenus *contextMenus_ = nullptr;
 };
 

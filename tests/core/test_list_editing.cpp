@@ -100,7 +100,7 @@ void ListEditingTest::addAppendsUnchanged() {
     // A duplicate is appended as well; selection and status stay.
     QCOMPARE(h.window.queue, (QStringList{"a.com", text, text}));
     QCOMPARE(h.window.selected, 0);
-    QCOMPARE(h.window.selectionEvents, 0);
+    QCOMPARE(h.window.highlights, 0);
     QCOMPARE(h.window.panels[2], QStringLiteral("before"));
     QCOMPARE(h.window.messages.size(), 1);
     QCOMPARE(h.window.messages[0].text, QStringLiteral("域名添加成功.."));
@@ -161,7 +161,7 @@ void ListEditingTest::doubleClickRemovesTheSelectedEntry() {
     QueryHarness h;
     h.setQueue({"a.com", "b.com", "c.com", "d.com", "e.com"});
     h.form.cx(); // a row that outlives its entry
-    h.window.setSelectedIndex(2);
+    h.form.select(2);
     const QString toolTip = h.window.queueToolTip;
     const QString status = h.window.panels[2];
     h.form.List1_DblClick();
@@ -172,7 +172,7 @@ void ListEditingTest::doubleClickRemovesTheSelectedEntry() {
     QVERIFY(h.window.messages.isEmpty());
 
     h.setQueue({"e.com"});
-    h.window.setSelectedIndex(0);
+    h.form.select(0);
     h.form.List1_DblClick();
     QVERIFY(h.window.queue.isEmpty());
     QCOMPARE(h.window.rows.first().text, QStringLiteral("e.com"));
@@ -196,7 +196,7 @@ void ListEditingTest::mouseDownImportsOnlyIntoAnEmptyQueue() {
     QVERIFY(h.window.messages.isEmpty());
     QVERIFY(h.window.fileDialogs.isEmpty());
 
-    h.window.setSelectedIndex(0);
+    h.form.select(0);
     h.form.List1_DblClick();
     // Empty now: each press asks again, also after a cancelled dialog.
     h.form.List1_MouseDown();
@@ -235,7 +235,7 @@ void ListEditingTest::pasteAppendsLikeTheImport() {
     QCOMPARE(h.window.queue, queue);
     QCOMPARE(h.window.panels[2], status);
     QCOMPARE(h.window.selected, 0);
-    QCOMPARE(h.window.selectionEvents, 0);
+    QCOMPARE(h.window.highlights, 0);
     QVERIFY(h.window.messages.isEmpty());
 }
 
@@ -272,14 +272,14 @@ void ListEditingTest::removeDuplicates() {
     RemoveDuplicateEntries(h.window);
     QCOMPARE(h.window.queue, after);
     QCOMPARE(h.window.panels[2], status);
-    QCOMPARE(h.window.selectionEvents, 0);
+    QCOMPARE(h.window.highlights, 0);
 }
 
 void ListEditingTest::clearAsksFirst() {
     QueryHarness h;
     h.setQueue({"a.com", "b.com"});
     h.window.appendRow();
-    h.window.messageAnswers = {MessageAnswer::No, MessageAnswer::Yes};
+    h.window.script.answers = {MessageAnswer::No, MessageAnswer::Yes};
     ClearQueueAsked(h.window);
     QCOMPARE(h.window.queue.size(), 2);
     ClearQueueAsked(h.window);

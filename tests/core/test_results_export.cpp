@@ -11,6 +11,7 @@
 #include <QTest>
 
 using namespace shoulu;
+using shoulu::testing::ChooseFile;
 using shoulu::testing::FakeWindow;
 
 namespace {
@@ -78,7 +79,7 @@ void ResultsExportTest::exportWritesTheTableAsSevenColumns() {
                                   {"中文示例.cn", "0 / 0", "", "5 / 6 / 7"}});
     window.documents = dir.path();
     const QString path = dir.filePath(QStringLiteral("out.csv"));
-    window.saveDialogAnswers = {path};
+    window.script.answers = {ChooseFile{path}};
     ExportResults(window);
 
     QCOMPARE(window.saveDialogs.size(), 1);
@@ -97,7 +98,7 @@ void ResultsExportTest::exportWritesTheTableAsSevenColumns() {
     QCOMPARE(window.panels[2],
              QStringLiteral("导出成功!共2个域名,已保存到:%1").arg(QDir::toNativeSeparators(path)));
 
-    window.saveDialogAnswers = {path};
+    window.script.answers = {ChooseFile{path}};
     ExportFailed(window, {{"missing.example.net", "未收录"}, {"bad.example.io", "域名不正确"}});
     QCOMPARE(ReadAll(path),
              kBom + QStringLiteral("域名,原因\r\nmissing.example.net,未收录\r\nbad.example.io,"
@@ -140,7 +141,7 @@ void ResultsExportTest::failingOrCancelledExportWritesNothing() {
     FakeWindow window = WithRows({{"a.com", "1 / 2", "3 / 4", "5 / 6"}});
     window.panels[2] = QStringLiteral("before");
     if (!cancel) {
-        window.saveDialogAnswers = {dir.filePath(name)};
+        window.script.answers = {ChooseFile{dir.filePath(name)}};
     }
     ExportResults(window);
 

@@ -62,7 +62,9 @@ int main(int argc, char *argv[]) {
     const bool results = !mode.isEmpty();
 
     shoulu::Form1Window window(
-        Answer,
+        [](const QString &url) {
+            return shoulu::HttpResult{Answer(url), shoulu::HttpFailure::None};
+        },
         [](const QString &, const QString &) {
             return QStringLiteral(
                 R"({"result":1,"info":{"version":"2.1.0","sid":"18","must":"0"}})");

@@ -25,7 +25,6 @@
 #include <memory>
 
 using shoulu::ButtonId;
-using shoulu::testing::ChooseFile;
 using shoulu::testing::Press;
 using shoulu::testing::TestWindow;
 
@@ -83,7 +82,8 @@ private slots:
     }
 
     void cleanup() {
-        QVERIFY2(window->unanswered.isEmpty(), qPrintable(window->unanswered.join(", ")));
+        QVERIFY2(window->script.unanswered.isEmpty(),
+                 qPrintable(window->script.unanswered.join(", ")));
         window.reset();
     }
 
@@ -102,8 +102,8 @@ private slots:
 
         // Out of range: no selection change, no handler.
         list->setToolTip(QStringLiteral("unchanged"));
-        window->setSelectedIndex(3);
-        window->setSelectedIndex(-1);
+        window->logic().select(3);
+        window->logic().select(-1);
         QCOMPARE(window->selectedIndex(), 2);
         QCOMPARE(list->toolTip(), QStringLiteral("unchanged"));
 
@@ -116,7 +116,7 @@ private slots:
 
     void removingRaisesNoSelectionAndLeavesNoneSelected() {
         fillQueue({"a.com", "b.com", "c.com", "d.com"});
-        window->setSelectedIndex(2);
+        window->logic().select(2);
         list->setToolTip(QStringLiteral("kept"));
         window->removeQueueEntry(0);
         QCOMPARE(window->selectedIndex(), 1);
@@ -159,7 +159,7 @@ private slots:
         file.close();
 
         // Cancelled: still empty, and the next press asks again.
-        window->answers = {Press(QMessageBox::Ok), shoulu::testing::CancelDialog()};
+        window->script.answers = {Press(QMessageBox::Ok), shoulu::testing::CancelFile{}};
         QTest::mousePress(list->viewport(), button, {}, QPoint(20, 20));
         QTest::mouseRelease(list->viewport(), button, {}, QPoint(20, 20));
         QCOMPARE(window->boxes.size(), 1);
@@ -168,13 +168,14 @@ private slots:
         QString title;
         QStringList filters;
         QString folder;
-        window->answers = {Press(QMessageBox::Ok), [&](QDialog &dialog) {
-                               auto &files = static_cast<QFileDialog &>(dialog);
-                               title = files.windowTitle();
-                               filters = files.nameFilters();
-                               folder = files.directory().absolutePath();
-                               return ChooseFile(path)(dialog);
-                           }};
+        window->script.answers = {Press(QMessageBox::Ok),
+                                  shoulu::testing::DialogBody([&](QDialog &dialog) {
+                                      auto &files = static_cast<QFileDialog &>(dialog);
+                                      title = files.windowTitle();
+                                      filters = files.nameFilters();
+                                      folder = files.directory().absolutePath();
+                                      shoulu::testing::ChooseIn(files, path);
+                                  })};
         QTest::mousePress(list->viewport(), button, {}, QPoint(20, 20));
         QTest::mouseRelease(list->viewport(), button, {}, QPoint(20, 20));
         QCOMPARE(window->boxes.size(), 2);
@@ -271,13 +272,13 @@ private slots:
             }
         };
         fillQueue({"a.com"});
-        window->answers = {Press(QMessageBox::No)};
+        window->script.answers = {Press(QMessageBox::No)};
         request();
         QCOMPARE(window->endCalls, 0);
         QVERIFY(window->isVisible());
         QCOMPARE(window->queueCount(), 1);
 
-        window->answers = {Press(QMessageBox::Yes)};
+        window->script.answers = {Press(QMessageBox::Yes)};
         request();
         QCOMPARE(window->endCalls, 1);
         QCOMPARE(window->boxes.size(), 2);
@@ -324,11 +325,11 @@ private slots:
 
     void unreachableEndsAndTicksBehindTheBoxStartNothing() {
         window->versionAnswer.clear();
-        window->answers = {[](QDialog &dialog) {
+        window->script.answers = {shoulu::testing::DialogBody([](QDialog &dialog) {
             // Timer2 keeps ticking while the box is open.
             QTest::qWait(1300);
-            return Press(QMessageBox::Ok)(dialog);
-        }};
+            static_cast<QMessageBox &>(dialog).button(QMessageBox::Ok)->click();
+        })};
         QTRY_COMPARE_WITH_TIMEOUT(window->endCalls, 1, 5000);
         QCOMPARE(window->posts.size(), 1);
         QCOMPARE(window->boxes.size(), 1);
@@ -381,7 +382,7 @@ private slots:
 
         QTemporaryDir dir;
         const QString path = dir.filePath(QStringLiteral("out.csv"));
-        window->answers = {ChooseFile(path)};
+        window->script.answers = {shoulu::testing::ChooseFile{path}};
         menus.resultsMenu()->findChild<QAction *>(QStringLiteral("exportResults"))->trigger();
         QFile file(path);
         QVERIFY(file.open(QIODevice::ReadOnly));
@@ -389,7 +390,7 @@ private slots:
 
         // The failed list: copy, then 补查 keeps the rows and queries only the failed entry.
         QString copied;
-        window->answers = {shoulu::testing::OnDialog([&](QDialog &dialog) {
+        window->script.answers = {shoulu::testing::OnDialog([&](QDialog &dialog) {
             QTest::mouseClick(dialog.findChild<QPushButton *>(QStringLiteral("copyButton")),
                               Qt::LeftButton);
             copied = QGuiApplication::clipboard()->text();
@@ -414,7 +415,7 @@ private slots:
         QCOMPARE(Entries(list), (QStringList{"c.com", "c.com"}));
         menus.queueMenu()->findChild<QAction *>(QStringLiteral("removeDuplicates"))->trigger();
         QCOMPARE(Entries(list), QStringList{"c.com"});
-        window->answers = {Press(QMessageBox::Yes)};
+        window->script.answers = {Press(QMessageBox::Yes)};
         menus.queueMenu()->findChild<QAction *>(QStringLiteral("clearQueue"))->trigger();
         QCOMPARE(window->queueCount(), 0);
         QCOMPARE(window->boxes.last().title, QStringLiteral("提示"));
