@@ -26,8 +26,7 @@ QString FailedCaption(qsizetype count) {
 
 ContextMenus::ContextMenus(QListWidget &list1, QTableWidget &listview1, WindowOps &window,
                            Form1 &form, ExecModal execModal)
-    : QObject(&list1)
-    , list1_(list1)
+    : list1_(list1)
     , listview1_(listview1)
     , window_(window)
     , form_(form)

@@ -18,7 +18,8 @@ class WindowOps;
 
 // The right-click menus and standard shortcuts of the queue (List1) and the results table
 // (Listview1), and the failed-domains dialog they open. Everything comes through these: the
-// window's own controls, captions and texts stay as they are.
+// window's own controls, captions and texts stay as they are. Its owner destroys it before
+// the widgets.
 class ContextMenus : public QObject {
     Q_OBJECT
 

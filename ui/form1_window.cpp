@@ -487,9 +487,11 @@ void Form1Window::closeEvent(QCloseEvent *event) {
 void Form1Window::connectResultsTools() {
     // Several rows can be selected, for copying them; in-place editing stays off.
     listview1_->setSelectionMode(QAbstractItemView::ExtendedSelection);
-    contextMenus_ = new ContextMenus(*list1_, *listview1_, *this, *form1_,
-                                     [this](QDialog &dialog) { return execModal(dialog); });
-    new ResultsSorting(*listview1_, [this] { return !form1_->batchRunning(); });
+    contextMenus_ =
+        std::make_unique<ContextMenus>(*list1_, *listview1_, *this, *form1_,
+                                       [this](QDialog &dialog) { return execModal(dialog); });
+    sorting_ =
+        std::make_unique<ResultsSorting>(*listview1_, [this] { return !form1_->batchRunning(); });
 }
 
 int Form1Window::rowCount() const {

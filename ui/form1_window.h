@@ -21,6 +21,7 @@ class QTimer;
 namespace shoulu {
 
 class ContextMenus;
+class ResultsSorting;
 
 // Compile-time addresses the window hands to its logic.
 struct ServiceUrls {
@@ -131,7 +132,9 @@ private:
     // The file-open dialog (Cl1), or the export's save dialog: the chosen path, or nothing.
     std::optional<QString> runFileDialog(bool save, const QString &title, const QString &filter,
                                          const QString &start);
-    ContextMenus *contextMenus_ = nullptr;
+    // Declared last, so they go before the widgets whose signals they hear.
+    std::unique_ptr<ContextMenus> contextMenus_;
+    std::unique_ptr<ResultsSorting> sorting_;
 };
 
 // "文本文件|*.txt" → "文本文件 (*.txt)"; pairs of label and pattern, patterns split by ';'.

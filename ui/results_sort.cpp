@@ -12,8 +12,7 @@
 namespace shoulu {
 
 ResultsSorting::ResultsSorting(QTableWidget &table, std::function<bool()> allowed)
-    : QObject(&table)
-    , table_(table)
+    : table_(table)
     , allowed_(std::move(allowed)) {
     QHeaderView *header = table_.horizontalHeader();
     header->setSectionsClickable(true);

@@ -13,6 +13,7 @@ namespace shoulu {
 // ascending, the next on the same column reversed. Sorting is a one-off reordering, never
 // Qt's live sorting, so rows appended later (a batch, an add with query) go below in their
 // own order, and the heading's arrow goes as soon as one is. Column widths are not touched.
+// Its owner destroys it before the table, whose model signals a reset as it goes.
 class ResultsSorting : public QObject {
     Q_OBJECT
 
