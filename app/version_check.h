@@ -21,9 +21,6 @@ public:
 
     void Timer2_Timer();
 
-    // Whether a check has started; later ticks do nothing.
-    bool started() const { return started_; }
-
 private:
     void run();
     void endWithMessage(const QString &text);
