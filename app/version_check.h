@@ -30,7 +30,7 @@ private:
     std::function<void()> init_;
     QString versionBaseUrl_;
     QString siteBaseUrl_;
-    bool started_ = false;
+    bool started_ = false; // a check runs once; later ticks do nothing
 };
 
 } // namespace shoulu
