@@ -100,7 +100,15 @@ private:
             linger_.start();
             return;
         }
-        if (paused_ || !encrypted_) {
+        if (!encrypted_) {
+            // Setting up TLS costs about a millisecond in OpenSSL 3, so it waits for the client's
+            // first bytes: port checks and silent connections cost next to nothing.
+            if (socket_->mode() == QSslSocket::UnencryptedMode) {
+                socket_->startServerEncryption();
+            }
+            return;
+        }
+        if (paused_) {
             return; // the bytes wait in the socket, whose buffer is bounded
         }
         if (input_.size() == pos_) {
@@ -258,6 +266,9 @@ bool HttpsService::start(const QHostAddress &address, quint16 port, const QSslCo
         return false;
     }
     tls_ = tls;
+    // Qt's default backlog of 50 overflows under a burst of connections, and a dropped SYN costs
+    // a client a second or more before it tries again.
+    setListenBacklogSize(1024);
     if (!listen(address, port)) {
         *error = errorString();
         return false;
@@ -278,7 +289,6 @@ void HttpsService::incomingConnection(qintptr descriptor) {
     }
     socket->setSslConfiguration(tls_);
     new Connection(socket, logic_, limits_, open_);
-    socket->startServerEncryption();
 }
 
 } // namespace shoulu
