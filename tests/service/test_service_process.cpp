@@ -208,10 +208,7 @@ private slots:
     }
 
     void clientThatDoesNotReadIsCutOff() {
-        const qint64 before = ResidentKiB(service_.pid());
-        if (before < 0) {
-            QSKIP("no resident memory figure on this system");
-        }
+        [[maybe_unused]] const qint64 before = ResidentKiB(service_.pid());
         QSslSocket greedy;
         greedy.setReadBufferSize(1024);
         QVERIFY(ConnectTls(greedy, service_));
@@ -227,8 +224,10 @@ private slots:
             greedy.waitForBytesWritten(50);
         }
         QVERIFY2(greedy.state() != QAbstractSocket::ConnectedState, "still connected after 8 s");
+#ifndef __SANITIZE_ADDRESS__ // AddressSanitizer's quarantine holds on to freed memory
         const qint64 grown = ResidentKiB(service_.pid()) - before;
-        QVERIFY2(grown < 64 * 1024, qPrintable(QString::number(grown)));
+        QVERIFY2(before < 0 || grown < 64 * 1024, qPrintable(QString::number(grown)));
+#endif
         expectStillServing();
     }
 
