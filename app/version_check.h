@@ -21,9 +21,6 @@ public:
 
     void Timer2_Timer();
 
-    // Whether a check has started; later ticks do nothing.
-    bool started() const { return started_; }
-
 private:
     void run();
     void endWithMessage(const QString &text);
@@ -33,7 +30,7 @@ private:
     std::function<void()> init_;
     QString versionBaseUrl_;
     QString siteBaseUrl_;
-    bool started_ = false;
+    bool started_ = false; // a check runs once; later ticks do nothing
 };
 
 } // namespace shoulu

@@ -140,7 +140,12 @@ Reply ServiceLogic::webCollection(const RawRequest &request, QByteArrayView rawQ
     if (token != QueryToken(url)) {
         return ErrorReply(200, messages::kBadToken);
     }
-    const auto counts = store_ ? store_->find(url) : std::nullopt;
+    QString storeError;
+    const auto counts = store_ ? store_->find(url, &storeError) : std::nullopt;
+    if (!storeError.isEmpty()) {
+        // Never "no data": the domain may well be stored.
+        return ErrorReply(503, messages::kStoreUnavailable);
+    }
     if (!counts) {
         return ErrorReply(200, messages::kUnknownDomain);
     }

@@ -49,7 +49,6 @@ public:
     void Form_Load();
 
     Form1 &logic() { return *form1_; }
-    VersionCheck &versionCheck() { return *versionCheck_; }
 
     // WindowOps
     void clearQueue() override;

@@ -185,6 +185,7 @@ private slots:
         for (int n = 1; n <= 4; ++n) {
             panels.append(s1->findChild<QLabel *>(QStringLiteral("s1Panel%1").arg(n)));
             QVERIFY(panels.last() != nullptr);
+            QCOMPARE(panels.last()->textFormat(), Qt::PlainText); // a service text is no markup
         }
         QCOMPARE(panels[0]->text(), QStringLiteral("运行提示："));
         QCOMPARE(panels[1]->text(), QStringLiteral("正在检测程序最新版本.."));

@@ -16,6 +16,8 @@
 #include <QMenu>
 #include <QMouseEvent>
 #include <QPushButton>
+#include <QSettings>
+#include <QStandardPaths>
 #include <QStatusBar>
 #include <QTableWidget>
 #include <QTemporaryDir>
@@ -46,6 +48,10 @@ QStringList Entries(const QListWidget *list) {
     return entries;
 }
 
+QString QtSettingsFile() {
+    return QSettings(QSettings::UserScope, QStringLiteral("QtProject")).fileName();
+}
+
 } // namespace
 
 class TestWindowBehaviour : public QObject {
@@ -71,7 +77,10 @@ class TestWindowBehaviour : public QObject {
     }
 
 private slots:
-    void initTestCase() { shoulu::InstallChineseTranslations(*QCoreApplication::instance()); }
+    void initTestCase() {
+        QStandardPaths::setTestModeEnabled(true); // the user's own settings stay out of it
+        shoulu::InstallChineseTranslations(*QCoreApplication::instance());
+    }
 
     void init() {
         window = std::make_unique<TestWindow>();
@@ -111,6 +120,8 @@ private slots:
         clickEntry(0);
         QCOMPARE(window->selectedIndex(), 0);
         QCOMPARE(list->toolTip(), QStringLiteral("双击列表删除:a.com"));
+        window->setQueueToolTip(QStringLiteral("a<b>x</b>.com")); // shown as typed
+        QVERIFY(list->toolTip().contains(QStringLiteral("a&lt;b&gt;x&lt;/b&gt;.com")));
         QCOMPARE(window->getUrls.size(), 2);
     }
 
@@ -151,6 +162,7 @@ private slots:
 
     void mouseDownImportsOnAnEmptyQueueOnly() {
         QFETCH(Qt::MouseButton, button);
+        QFile::remove(QtSettingsFile());
         QTemporaryDir dir;
         const QString path = dir.filePath(QStringLiteral("list.txt"));
         QFile file(path);
@@ -183,6 +195,8 @@ private slots:
         QCOMPARE(title, QStringLiteral("请选择要加载的文件"));
         QCOMPARE(filters, QStringList{QStringLiteral("文本文件 (*.txt)")});
         QCOMPARE(folder, QDir(QCoreApplication::applicationDirPath()).absolutePath());
+        // The program keeps no files: Qt's dialog state is not left in the user's settings.
+        QVERIFY(!QFile::exists(QtSettingsFile()));
         QCOMPARE(Entries(list), (QStringList{"a.com", "b.com"}));
         QCOMPARE(window->selectedIndex(), 1);
         QCOMPARE(panel(2), QStringLiteral("列表加载成功!共2个域名"));
@@ -287,6 +301,7 @@ private slots:
             QCOMPARE(box.title, QStringLiteral("提示"));
             QCOMPARE(box.icon, QMessageBox::Information);
             QCOMPARE(box.buttons, QMessageBox::Yes | QMessageBox::No);
+            QCOMPARE(box.format, Qt::PlainText);
             // Qt's own Chinese texts, whatever the system locale.
             QVERIFY2(box.yesText.contains(QStringLiteral("是")), qPrintable(box.yesText));
             QVERIFY2(box.noText.contains(QStringLiteral("否")), qPrintable(box.noText));
