@@ -1,5 +1,6 @@
 // One domain query over HTTPS on loopback (token, request, parse, row, status) against a bare
 // QNetworkAccessManager GET of the same URL, in the same process and run.
+#include "bench/common/median.h"
 #include "core/form1.h"
 #include "net/http_client.h"
 #include "net/http_get.h"
@@ -23,6 +24,8 @@
 
 using namespace shoulu;
 using namespace shoulu::testing;
+
+using shoulu::bench::MedianMicroseconds;
 
 namespace {
 
@@ -88,15 +91,6 @@ qint64 Nanoseconds(const std::function<void()> &work) {
     timer.start();
     work();
     return timer.nsecsElapsed();
-}
-
-double MedianMicroseconds(std::vector<qint64> samples) {
-    std::sort(samples.begin(), samples.end());
-    const std::size_t mid = samples.size() / 2;
-    const double median = samples.size() % 2 == 1
-                              ? double(samples[mid])
-                              : (double(samples[mid - 1]) + double(samples[mid])) / 2.0;
-    return median / 1000.0;
 }
 
 void Report(const char *what, const std::vector<qint64> &full, const std::vector<qint64> &bare) {

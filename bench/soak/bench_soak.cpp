@@ -5,6 +5,7 @@
 // query of the first and the last 1,000 queries. Linux and glibc only.
 //
 //   bench_soak [QUERIES]     default 32767 (a full queue)
+#include "bench/common/median.h"
 #include "core/domain_import.h"
 #include "core/form1.h"
 #include "core/window_ops.h"
@@ -27,6 +28,8 @@
 #include <vector>
 
 namespace shoulu::bench {
+
+using shoulu::bench::MedianMicroseconds;
 
 namespace {
 
@@ -85,15 +88,6 @@ qint64 RowBytes(const QList<FakeWindow::Row> &rows) {
         }
     }
     return bytes;
-}
-
-double MedianMicroseconds(std::vector<qint64> samples) {
-    std::sort(samples.begin(), samples.end());
-    const std::size_t mid = samples.size() / 2;
-    const double median = samples.size() % 2 == 1
-                              ? double(samples[mid])
-                              : (double(samples[mid - 1]) + double(samples[mid])) / 2.0;
-    return median / 1000.0;
 }
 
 // Bytes handed out by glibc's allocator, its own block headers included, free space excluded.
