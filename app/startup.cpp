@@ -2,8 +2,8 @@
 
 namespace shoulu {
 
-QString VersionText(const ProgramVersion &version) {
-    return QStringLiteral("V%1.%2.%3").arg(version.major).arg(version.minor).arg(version.revision);
+QString VersionText(const QString &version) {
+    return QStringLiteral("V") + version;
 }
 
 QString SkinFilePath(const QString &programFolder) {

@@ -6,8 +6,8 @@
 
 namespace shoulu {
 
-// "V" and the three version numbers, e.g. "V2.1.0".
-QString VersionText(const ProgramVersion &version);
+// "V" and the version, e.g. "V2.1.0".
+QString VersionText(const QString &version);
 
 // The skin file beside the program; always joined with a forward slash.
 QString SkinFilePath(const QString &programFolder);

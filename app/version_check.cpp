@@ -2,6 +2,7 @@
 
 #include "core/window_ops.h"
 #include "net/json_access.h"
+#include "net/protocol.h"
 
 #include <QJsonObject>
 #include <QJsonValue>
@@ -49,8 +50,8 @@ void VersionCheck::endWithMessage(const QString &text) {
 
 void VersionCheck::run() {
     const QString unreachable = QStringLiteral("抱歉，软件需要联网使用，请检查您的网络后重启软件");
-    const QString answer = post_(versionBaseUrl_ + QLatin1String(kVersionServicePath),
-                                 QLatin1String(kVersionRequestBody));
+    const QString answer =
+        post_(versionBaseUrl_ + QLatin1String(kVersionPath), VersionRequestBody());
     // A garbled answer is no better than none: the run cannot be vouched for.
     const std::optional<QJsonObject> object = answer.isEmpty() ? std::nullopt : toObject(answer);
     if (!object) {
@@ -74,7 +75,7 @@ void VersionCheck::run() {
         endWithMessage(unreachable);
         return;
     }
-    if (*version != QLatin1String(kBuiltInVersion)) {
+    if (*version != BuiltInVersion()) {
         const QString offer =
             QStringLiteral("发现最新版本") + *version + QStringLiteral("，是否现在更新?");
         if (window_.messageBox(offer, kTitle, MessageButtons::YesNo) == MessageAnswer::Yes) {

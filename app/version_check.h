@@ -12,11 +12,6 @@ class WindowOps;
 // PostForm, which blocks until the answer is in.
 using PostFunction = std::function<QString(const QString &url, const QString &data)>;
 
-inline constexpr auto kVersionServicePath = "/index.php/Index/soft_version";
-inline constexpr auto kVersionRequestBody = "sn=tandri";
-inline constexpr auto kBuiltInVersion = "2.1.0";
-inline constexpr auto kUpdatePagePath = "/index.php/Works/detail/sid/";
-
 // The start-up check against the version service, run by the first tick of Timer2. It either
 // ends the program or calls init and switches Timer2 off.
 class VersionCheck {
@@ -25,9 +20,6 @@ public:
                  QString versionBaseUrl, QString siteBaseUrl);
 
     void Timer2_Timer();
-
-    // Whether a check has started; later ticks do nothing.
-    bool started() const { return started_; }
 
 private:
     void run();
@@ -38,7 +30,7 @@ private:
     std::function<void()> init_;
     QString versionBaseUrl_;
     QString siteBaseUrl_;
-    bool started_ = false;
+    bool started_ = false; // a check runs once; later ticks do nothing
 };
 
 } // namespace shoulu

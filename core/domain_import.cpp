@@ -4,8 +4,12 @@
 #include "core/window_ops.h"
 #include "net/code_page.h"
 
+#include <QDir>
 #include <QFile>
 #include <QStringDecoder>
+
+#include <algorithm>
+#include <utility>
 
 namespace shoulu {
 
@@ -23,6 +27,30 @@ QString FormatHint() {
 bool IsAscii(const QByteArray &bytes) {
     for (const char byte : bytes) {
         if (static_cast<unsigned char>(byte) > 0x7F) {
+            return false;
+        }
+    }
+    return true;
+}
+
+bool IsCjk(char32_t code) {
+    return (code >= 0x3000 && code <= 0x303F) || // CJK symbols and punctuation
+           (code >= 0x3400 && code <= 0x4DBF) || // extension A
+           (code >= 0x4E00 && code <= 0x9FFF) || // unified ideographs
+           (code >= 0xF900 && code <= 0xFAFF) || // compatibility ideographs
+           (code >= 0xFF00 && code <= 0xFFEF) || // full-width forms
+           (code >= 0x20000 && code <= 0x2FA1F); // supplementary ideographs
+}
+
+// Letters that domain names in European scripts are written with.
+bool IsCjkOrCommonLetter(char32_t code) {
+    return IsCjk(code) || (code >= 0x00C0 && code <= 0x017F && code != 0xD7 && code != 0xF7) ||
+           (code >= 0x0391 && code <= 0x03C9) || (code >= 0x0410 && code <= 0x044F);
+}
+
+bool NonAsciiAll(const QString &text, bool (*test)(char32_t)) {
+    for (const char32_t code : text.toUcs4()) {
+        if (code > 0x7F && !test(code)) {
             return false;
         }
     }
@@ -48,21 +76,33 @@ QString DecodeText(const QByteArray &bytes) {
     if (IsAscii(bytes)) {
         return QString::fromLatin1(bytes);
     }
+    bool gbkValid = false;
+    const QString asGbk = DecodeGbk(view, &gbkValid);
     QStringDecoder utf8(QStringConverter::Utf8, QStringConverter::Flag::Stateless);
-    QString asUtf8 = utf8.decode(view);
-    if (!utf8.hasError()) {
+    const QString asUtf8 = utf8.decode(view);
+    if (utf8.hasError()) {
+        return asGbk;
+    }
+    // Bytes valid as both: GBK Chinese often reads as valid UTF-8 made of rare letters ("学习" as
+    // "ѧϰ"), while UTF-8 Chinese rarely reads as GBK made only of CJK. Accented letters are taken
+    // as UTF-8, which modern editors write.
+    const bool gbkIsCjk = gbkValid && NonAsciiAll(asGbk, IsCjk);
+    if (NonAsciiAll(asUtf8, IsCjk)) {
+        return gbkIsCjk ? asGbk : asUtf8;
+    }
+    if (NonAsciiAll(asUtf8, IsCjkOrCommonLetter)) {
         return asUtf8;
     }
-    return DecodeGbk(view);
+    return asGbk;
 }
+
+} // namespace
 
 QString OverflowMessage(qsizetype leftOut) {
     return QStringLiteral("列表超过%1个域名的上限，已加载前%1个，其余%2行未加载。")
         .arg(kMaxQueueEntries)
         .arg(leftOut);
 }
-
-} // namespace
 
 QStringList DecodeListFile(const QByteArray &bytes) {
     const QString text = DecodeText(bytes);
@@ -86,44 +126,61 @@ QStringList DecodeListFile(const QByteArray &bytes) {
     return lines;
 }
 
-void LoadListFromFile(QStringList &lines, const QString &path) {
+bool LoadListFromFile(QStringList &lines, const QString &path) {
     QFile file(path);
     if (!file.open(QIODevice::ReadOnly)) {
-        return;
+        return false;
     }
-    lines.append(DecodeListFile(file.readAll()));
+    const QByteArray bytes = file.readAll();
+    // readAll cannot tell a read error from the end; a folder or a vanished share ends here.
+    if (file.error() != QFileDevice::NoError) {
+        return false;
+    }
+    lines.append(DecodeListFile(bytes));
+    return true;
 }
 
-void Command1_Click(WindowOps &window) {
+PreparedLines PrepareImportedLines(QStringList lines, qsizetype room) {
+    lines.removeIf([](const QString &line) { return line.isEmpty(); });
+    for (QString &line : lines) {
+        line = NormalizeImportedDomain(line);
+    }
+    PreparedLines prepared;
+    room = std::max<qsizetype>(room, 0);
+    if (lines.size() > room) {
+        prepared.leftOut = lines.size() - room;
+        lines.resize(room);
+    }
+    prepared.entries = std::move(lines);
+    return prepared;
+}
+
+void Command1_Click(WindowOps &window, const std::function<void(int)> &select) {
     window.messageBox(FormatHint(), kHintTitle, MessageButtons::Ok);
     const std::optional<QString> path =
         window.openFileDialog(kDialogTitle, kDialogFilter, window.programFolder());
     if (!path) {
         return;
     }
-    window.clearQueue();
-
-    // The lines are prepared before they reach the queue: dropping exactly empty lines and
-    // normalising one by one in a list view would cost a repaint per entry.
+    // Read before clearing: a file that cannot be read must not cost the user the queue.
     QStringList lines;
-    LoadListFromFile(lines, *path);
-    lines.removeIf([](const QString &line) { return line.isEmpty(); });
-    for (QString &line : lines) {
-        line = NormalizeImportedDomain(line);
-    }
-    const qsizetype leftOut = lines.size() > kMaxQueueEntries ? lines.size() - kMaxQueueEntries : 0;
-    if (leftOut > 0) {
-        lines.resize(kMaxQueueEntries);
-    }
-    if (lines.isEmpty()) {
+    if (!LoadListFromFile(lines, *path)) {
+        window.setPanelText(2, QStringLiteral("无法读取文件:") + QDir::toNativeSeparators(*path));
         return;
     }
-    window.appendQueueEntries(lines);
+    // The lines are prepared before they reach the queue: dropping exactly empty lines and
+    // normalising one by one in a list view would cost a repaint per entry.
+    const PreparedLines prepared = PrepareImportedLines(std::move(lines));
+    window.clearQueue();
+    if (prepared.entries.isEmpty()) {
+        return;
+    }
+    window.appendQueueEntries(prepared.entries);
 
-    window.setSelectedIndex(window.queueCount() - 1);
+    select(window.queueCount() - 1);
     window.setPanelText(2, QStringLiteral("列表加载成功!共%1个域名").arg(window.queueCount()));
-    if (leftOut > 0) {
-        window.messageBox(OverflowMessage(leftOut), kHintTitle, MessageButtons::Ok);
+    if (prepared.leftOut > 0) {
+        window.messageBox(OverflowMessage(prepared.leftOut), kHintTitle, MessageButtons::Ok);
     }
 }
 

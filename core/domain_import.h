@@ -4,6 +4,8 @@
 #include <QString>
 #include <QStringList>
 
+#include <functional>
+
 namespace shoulu {
 
 class WindowOps;
@@ -16,12 +18,24 @@ inline constexpr int kMaxQueueEntries = 32767;
 // line; a last line without terminator counts.
 QStringList DecodeListFile(const QByteArray &bytes);
 
-// Appends every line of the file at path to lines, in file order and unchanged. A file that
-// cannot be read adds nothing.
-void LoadListFromFile(QStringList &lines, const QString &path);
+// Appends every line of the file at path to lines, in file order and unchanged. Returns false,
+// adding nothing, when the file cannot be read whole.
+bool LoadListFromFile(QStringList &lines, const QString &path);
+
+// Raw lines as the queue takes them: exactly empty lines dropped, each line normalised, and no
+// more than room entries kept; leftOut counts the lines that did not fit.
+struct PreparedLines {
+    QStringList entries;
+    qsizetype leftOut = 0;
+};
+PreparedLines PrepareImportedLines(QStringList lines, qsizetype room = kMaxQueueEntries);
+
+// The box text for lines left out because the queue was full.
+QString OverflowMessage(qsizetype leftOut);
 
 // The import command: format hint, file dialog, then the queue is replaced by the file's
-// lines without empty ones, each normalised, and the last entry is selected.
-void Command1_Click(WindowOps &window);
+// lines without empty ones, each normalised, and select(last entry) runs. A file that cannot be
+// read leaves the queue as it was and says so in panel 2.
+void Command1_Click(WindowOps &window, const std::function<void(int)> &select);
 
 } // namespace shoulu

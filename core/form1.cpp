@@ -4,7 +4,7 @@
 #include "core/domain_rules.h"
 #include "core/window_ops.h"
 #include "net/json_access.h"
-#include "net/md5.h"
+#include "net/protocol.h"
 
 #include <QJsonObject>
 
@@ -20,13 +20,15 @@ const QString kIdleCaption = QStringLiteral("批量查询");
 const QString kRunningCaption = QStringLiteral("停止查询");
 const QString kToolTipPrefix = QStringLiteral("双击列表删除:");
 const QString kSkipText = QStringLiteral("域名不正确,自动跳转下一个..");
+const QString kSkipReason = QStringLiteral("域名不正确");
 const QString kCompletedText = QStringLiteral("所有域名已查询完毕!");
 const QString kEmptyQueueText = QStringLiteral("请先导入要查询的域名");
 const QString kEmptyQueueTitle = QStringLiteral("澜序软件");
 const QString kWelcomeText = QStringLiteral("当前为最新版本,欢迎使用澜序软件..");
-const QString kQueryPath = QStringLiteral("/index.php/Index/web_collection?url=");
-const QString kTokenSalt = QStringLiteral("lumbe");
+const QString kUnreadableAnswer = QStringLiteral("返回内容无法识别");
 constexpr int kMessagePanel = 2;
+// A service message longer than this is cut: the panel has room for one short line.
+constexpr qsizetype kMaxReasonLength = 60;
 
 // The seven answer members a row is made of, in the order they fill it.
 struct QueryRow {
@@ -34,12 +36,8 @@ struct QueryRow {
     std::array<QString, 3> engines;
 };
 
-std::optional<QueryRow> ReadQueryRow(const QString &answer) {
-    const std::optional<QJsonObject> object = toObject(answer);
-    if (!object) {
-        return std::nullopt;
-    }
-    const std::optional<QString> domain = MemberText(*object, QStringLiteral("info.web.domain"));
+std::optional<QueryRow> ReadQueryRow(const QJsonObject &object) {
+    const std::optional<QString> domain = MemberText(object, QStringLiteral("info.web.domain"));
     if (!domain) {
         return std::nullopt;
     }
@@ -48,8 +46,8 @@ std::optional<QueryRow> ReadQueryRow(const QString &answer) {
                                                   QLatin1String("bing")};
     for (std::size_t i = 0; i < engines.size(); ++i) {
         const QString base = QStringLiteral("info.") + engines[i];
-        const std::optional<QString> site = MemberText(*object, base + QStringLiteral(".site"));
-        const std::optional<QString> links = MemberText(*object, base + QStringLiteral(".domain"));
+        const std::optional<QString> site = MemberText(object, base + QStringLiteral(".site"));
+        const std::optional<QString> links = MemberText(object, base + QStringLiteral(".domain"));
         if (!site || !links) {
             return std::nullopt;
         }
@@ -58,42 +56,31 @@ std::optional<QueryRow> ReadQueryRow(const QString &answer) {
     return row;
 }
 
-bool NeedsEscape(unsigned char byte) {
-    switch (byte) {
-    case '&':
-    case '#':
-    case '+':
-    case '%':
-    case ' ':
-        return true;
+QString ReasonOf(HttpFailure failure) {
+    switch (failure) {
+    case HttpFailure::TimedOut:
+        return QStringLiteral("查询服务无响应");
+    case HttpFailure::TlsFailed:
+        return QStringLiteral("证书校验失败");
+    case HttpFailure::TooLarge:
+    case HttpFailure::BadContent:
+        return kUnreadableAnswer;
     default:
-        return byte < 0x20 || byte >= 0x7F;
+        return QStringLiteral("无法连接查询服务");
     }
 }
 
-// Only the characters that would end or alter the url value are escaped, so a plain domain
-// reaches the service exactly as the entry reads.
-QString EscapeUrlValue(const QString &text) {
-    static constexpr char kHex[] = "0123456789ABCDEF";
-    const QByteArray bytes = text.toUtf8();
-    QString out;
-    out.reserve(bytes.size());
-    for (const char ch : bytes) {
-        const auto byte = static_cast<unsigned char>(ch);
-        if (NeedsEscape(byte)) {
-            out += QLatin1Char('%');
-            out += QLatin1Char(kHex[byte >> 4]);
-            out += QLatin1Char(kHex[byte & 0x0F]);
-        } else {
-            out += QLatin1Char(ch);
-        }
+// The service's own word when it refused, on one short line; else that the answer was unusable.
+QString ReasonOfAnswer(const QJsonObject &object) {
+    QString message = MemberText(object, QStringLiteral("message")).value_or(QString());
+    message = message.simplified();
+    if (message.isEmpty()) {
+        return kUnreadableAnswer;
     }
-    return out;
-}
-
-QString QueryUrl(const QString &baseUrl, const QString &entry) {
-    return baseUrl + kQueryPath + EscapeUrlValue(entry) + QStringLiteral("&token=") +
-           Md5Hex(entry + kTokenSalt, 32);
+    if (message.size() > kMaxReasonLength) {
+        message = message.left(kMaxReasonLength) + QStringLiteral("…");
+    }
+    return message;
 }
 
 } // namespace
@@ -104,7 +91,7 @@ Form1::Form1(WindowOps &window, GetFunction get, QString queryBaseUrl)
     , queryBaseUrl_(std::move(queryBaseUrl)) {}
 
 void Form1::Command1_Click() {
-    shoulu::Command1_Click(window_);
+    shoulu::Command1_Click(window_, [this](int index) { select(index); });
 }
 
 void Form1::Command2_Click() {
@@ -115,31 +102,64 @@ void Form1::Command2_Click() {
     }
     const QString caption = window_.buttonCaption(ButtonId::Command2);
     if (caption == kIdleCaption) {
-        window_.setButtonCaption(ButtonId::Command2, kRunningCaption);
-        window_.setQueueEnabled(false);
-        window_.clearRows();
-        queryGate_ = true;
-        batchRunning_ = true;
-        const quint32 serial = ++batchSerial_;
-        window_.setSelectedIndex(0);
-        // A stop (or a stop and a new start) pressed while the first query waited has
-        // already set the window; the timer must not bring this batch back to life.
-        if (!batchRunning_ || batchSerial_ != serial) {
-            return;
-        }
-        window_.setTimerInterval(TimerId::Timer1, window_.sliderValue() * 1000);
-        window_.setTimerEnabled(TimerId::Timer1, true);
-        window_.setSliderEnabled(false);
+        startBatch(false);
     } else if (caption == kRunningCaption) {
-        window_.setQueueEnabled(true);
-        queryGate_ = false;
-        batchPos_ = 0;
-        window_.setButtonCaption(ButtonId::Command2, kIdleCaption);
-        window_.setTimerEnabled(TimerId::Timer1, false);
-        window_.setSliderEnabled(true);
-        batchRunning_ = false;
-        ++batchSerial_;
+        stopBatch();
     }
+}
+
+void Form1::recheckFailed() {
+    if (batchRunning_ || failed_.isEmpty() ||
+        window_.buttonCaption(ButtonId::Command2) != kIdleCaption) {
+        return;
+    }
+    QStringList domains;
+    for (const FailedEntry &entry : std::as_const(failed_)) {
+        domains.append(entry.domain);
+    }
+    window_.clearQueue();
+    window_.appendQueueEntries(domains);
+    startBatch(true);
+}
+
+void Form1::startBatch(bool keepRows) {
+    window_.setButtonCaption(ButtonId::Command2, kRunningCaption);
+    window_.setQueueEnabled(false);
+    if (!keepRows) {
+        window_.clearRows();
+    }
+    failed_.clear();
+    failedQueries_ = 0;
+    queryGate_ = true;
+    batchRunning_ = true;
+    const quint32 batch = ++batchStarts_;
+    select(0);
+    // A stop (or a stop and a new start) pressed while the first query waited has already set
+    // the window; the timer must not bring this batch back to life.
+    if (!batchRunning_ || batchStarts_ != batch) {
+        return;
+    }
+    window_.setTimerInterval(TimerId::Timer1, window_.sliderValue() * 1000);
+    window_.setTimerEnabled(TimerId::Timer1, true);
+    window_.setSliderEnabled(false);
+}
+
+void Form1::stopBatch() {
+    window_.setQueueEnabled(true);
+    queryGate_ = false;
+    batchPos_ = 0;
+    window_.setButtonCaption(ButtonId::Command2, kIdleCaption);
+    window_.setTimerEnabled(TimerId::Timer1, false);
+    window_.setSliderEnabled(true);
+    batchRunning_ = false;
+}
+
+void Form1::select(int index) {
+    if (index < 0 || index >= window_.queueCount()) {
+        return;
+    }
+    window_.highlightQueueEntry(index);
+    List1_Click();
 }
 
 void Form1::List1_Click() {
@@ -149,41 +169,88 @@ void Form1::List1_Click() {
     if (!queryGate_ || selected < 0) {
         return;
     }
-    if (!HasDomainSuffix(entry)) {
-        window_.setPanelText(kMessagePanel, kSkipText);
-        if (batchPos_ + 1 < window_.queueCount()) {
-            ++batchPos_;
-            window_.setSelectedIndex(batchPos_);
-        }
-        return;
+    if (HasDomainSuffix(entry)) {
+        query(entry);
+    } else {
+        skipFailingRun(entry, selected);
     }
+}
 
-    answerText_.clear();
+// A run of failing entries is passed over in one loop and the next passing entry is selected
+// once; a nested selection per entry would overflow the stack on a long run.
+void Form1::skipFailingRun(const QString &entry, int selected) {
+    // Only a batch keeps a list; cx alone does not.
+    const quint32 batch = batchRunning_ ? batchStarts_ : 0;
+    recordFailure(entry, kSkipReason, batch);
+    window_.setPanelText(kMessagePanel, kSkipText);
+    const int count = window_.queueCount();
+    while (batchPos_ + 1 < count) {
+        ++batchPos_;
+        const QString next = window_.queueEntry(batchPos_);
+        if (HasDomainSuffix(next)) {
+            select(batchPos_);
+            return;
+        }
+        recordFailure(next, kSkipReason, batch);
+        window_.setPanelText(kMessagePanel, kSkipText);
+    }
+    // The run reached the end: its last entry stays selected, as each skip would have left it.
+    if (batchPos_ != selected) {
+        window_.highlightQueueEntry(batchPos_);
+        window_.setQueueToolTip(kToolTipPrefix + window_.queueEntry(batchPos_));
+    }
+}
+
+void Form1::query(const QString &entry) {
+    const quint32 batch = batchRunning_ ? batchStarts_ : 0;
     // Ticks, stops and imports may run inside this call; nothing read before it is trusted
     // after it.
-    const QString answer = get_(QueryUrl(queryBaseUrl_, entry));
-    answerText_ = answer;
-    if (answer.isEmpty()) {
-        return;
+    const HttpResult result = get_(QueryUrl(queryBaseUrl_, entry));
+    std::optional<QueryRow> row;
+    QString reason;
+    if (!result.answered()) {
+        reason = ReasonOf(result.failure);
+    } else if (const std::optional<QJsonObject> object = toObject(result.body)) {
+        row = ReadQueryRow(*object);
+        if (!row) {
+            reason = ReasonOfAnswer(*object);
+        }
+    } else {
+        reason = kUnreadableAnswer;
     }
-    // All members are read before the row is appended, so a faulty answer leaves no row.
-    const std::optional<QueryRow> row = ReadQueryRow(answer);
     if (!row) {
+        if (recordFailure(entry, reason, batch)) {
+            ++failedQueries_;
+        }
+        reportQuery(QStringLiteral("查询失败(") + reason + QLatin1Char(')'));
         return;
     }
-    currentRow_ = window_.appendRow();
-    window_.setRowText(currentRow_, row->domain);
+    const int rowIndex = window_.appendRow();
+    window_.setRowText(rowIndex, row->domain);
     for (int subItem = 1; subItem <= 3; ++subItem) {
-        window_.setRowSubItem(currentRow_, subItem, row->engines[subItem - 1]);
+        window_.setRowSubItem(rowIndex, subItem, row->engines[subItem - 1]);
     }
+    reportQuery(QStringLiteral("查询完毕"));
+}
 
-    const int nowSelected = window_.selectedIndex();
+void Form1::reportQuery(const QString &outcome) {
+    const int selected = window_.selectedIndex();
     const int count = window_.queueCount();
-    const QString nowEntry = nowSelected >= 0 ? window_.queueEntry(nowSelected) : QString();
+    const QString entry = selected >= 0 ? window_.queueEntry(selected) : QString();
     window_.setPanelText(kMessagePanel,
-                         nowEntry + QStringLiteral("查询完毕 | 共：") + QString::number(count) +
+                         entry + outcome + QStringLiteral(" | 共：") + QString::number(count) +
                              QStringLiteral("个域名 | 剩余查询：") +
-                             QString::number(count - nowSelected - 1) + QStringLiteral("个"));
+                             QString::number(count - selected - 1) + QStringLiteral("个"));
+}
+
+bool Form1::recordFailure(const QString &entry, const QString &reason, quint32 batch) {
+    // Batch 0 stands for no batch; a query that outlived its batch into the next one adds
+    // nothing to the new list.
+    if (batch == 0 || batch != batchStarts_) {
+        return false;
+    }
+    failed_.append({entry, reason});
+    return true;
 }
 
 void Form1::List1_DblClick() {
@@ -206,7 +273,7 @@ void Form1::Timer1_Timer() {
         return;
     }
     ++batchPos_;
-    window_.setSelectedIndex(batchPos_);
+    select(batchPos_);
     if (window_.selectedIndex() + 1 == window_.queueCount()) {
         completeBatch();
     }
@@ -223,14 +290,18 @@ void Form1::init() {
 
 void Form1::cx() {
     queryGate_ = true;
-    window_.setSelectedIndex(window_.queueCount() - 1);
+    select(window_.queueCount() - 1);
     // The gate ends as the batch state now is rather than as it was found: a batch may have
     // been started or stopped while the query waited.
     queryGate_ = batchRunning_;
 }
 
 void Form1::completeBatch() {
-    window_.setPanelText(kMessagePanel, kCompletedText);
+    const QString text =
+        failedQueries_ == 0
+            ? kCompletedText
+            : kCompletedText + QStringLiteral(" 其中%1个未查到").arg(failedQueries_);
+    window_.setPanelText(kMessagePanel, text);
     window_.setTimerEnabled(TimerId::Timer1, false);
     window_.setQueueEnabled(true);
     window_.setButtonCaption(ButtonId::Command2, kIdleCaption);
@@ -238,7 +309,6 @@ void Form1::completeBatch() {
     window_.setSliderEnabled(true);
     batchPos_ = 0;
     batchRunning_ = false;
-    ++batchSerial_;
 }
 
 } // namespace shoulu

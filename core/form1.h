@@ -1,5 +1,8 @@
 #pragma once
 
+#include "net/http_client.h"
+
+#include <QList>
 #include <QString>
 
 #include <functional>
@@ -8,9 +11,15 @@ namespace shoulu {
 
 class WindowOps;
 
-// Fetches a URL and returns the answer body, or the empty text. The real program passes
-// HttpGet, whose wait may run other handlers nested inside it.
-using GetFunction = std::function<QString(const QString &url)>;
+// Fetches a URL: the answer body, or why there is none. The real program passes FetchGet, whose
+// wait may run other handlers nested inside it.
+using GetFunction = std::function<HttpResult(const QString &url)>;
+
+// A queue entry that gave no row in a batch, and why, in the user's words.
+struct FailedEntry {
+    QString domain;
+    QString reason;
+};
 
 // The main window's logic: the import, the batch run and the query of one domain, over the
 // window operations. The view routes each event to the handler of the same name.
@@ -20,11 +29,15 @@ public:
 
     void Command1_Click(); // import a domain list
     void Command2_Click(); // start or stop a batch
-    void List1_Click();    // selection changed
+    void List1_Click();    // selection changed; the view calls it for the user's selections
     void List1_DblClick();
     void List1_MouseDown();
     void Timer1_Timer();
     void Slider1_Scroll();
+
+    // Selects a queue entry as code does: moves the view's highlight, then runs List1_Click to
+    // its end. An index out of range changes nothing.
+    void select(int index);
 
     // Enables the batch button once the version check has passed.
     void init();
@@ -33,21 +46,35 @@ public:
 
     bool queryGate() const { return queryGate_; }
     qint16 batchPos() const { return batchPos_; }
+    bool batchRunning() const { return batchRunning_; }
+
+    // The entries of the current or last batch that gave no row, in the order they failed;
+    // skipped entries among them with "域名不正确".
+    const QList<FailedEntry> &failedEntries() const { return failed_; }
+    // Replaces the queue with the failed entries and queries them in a batch that keeps the rows
+    // already in the table. Nothing while a batch runs or when none failed.
+    void recheckFailed();
 
 private:
+    void startBatch(bool keepRows);
+    void stopBatch();
+    void completeBatch();
+    void skipFailingRun(const QString &entry, int selected);
+    void query(const QString &entry);
+    void reportQuery(const QString &outcome);
+    bool recordFailure(const QString &entry, const QString &reason, quint32 batch);
+
     WindowOps &window_;
     GetFunction get_;
     QString queryBaseUrl_;
     bool queryGate_ = false;
     qint16 batchPos_ = 0;
-    QString answerText_;
-    int currentRow_ = -1;
-    // Whether a batch runs, and a count of batch starts and ends, so a handler that waited
-    // for an answer can tell whether its batch ended meanwhile.
     bool batchRunning_ = false;
-    quint32 batchSerial_ = 0;
-
-    void completeBatch();
+    // Counts batch starts, so a query that waited can tell whether its batch is still the one
+    // whose failures it adds to.
+    quint32 batchStarts_ = 0;
+    QList<FailedEntry> failed_;
+    int failedQueries_ = 0; // failures other than skips, for the completion text
 };
 
 } // namespace shoulu

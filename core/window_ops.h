@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QList>
 #include <QString>
 #include <QStringList>
 
@@ -15,12 +16,6 @@ enum class TimerId { Timer1, Timer2 };
 enum class MessageButtons { Ok, YesNo };
 
 enum class MessageAnswer { Ok, Yes, No };
-
-struct ProgramVersion {
-    int major = 0;
-    int minor = 0;
-    int revision = 0;
-};
 
 // Everything the logic needs of the window. The Qt main window implements it; tests use a
 // recording fake, so the logic runs without any widget.
@@ -39,16 +34,14 @@ public:
     }
     virtual int queueCount() const = 0;
     virtual QString queueEntry(int index) const = 0;
-    virtual void setQueueEntry(int index, const QString &text) = 0;
     // Removing raises no selection event; an index out of range is ignored. Removing the
     // selected entry leaves nothing selected; removing one above it keeps the same entry
     // selected.
     virtual void removeQueueEntry(int index) = 0;
     virtual int selectedIndex() const = 0;
-    // Runs the selection handler (List1_Click) to its end before returning, exactly once,
-    // also when the index was already selected. An index out of range changes nothing and
-    // runs no handler.
-    virtual void setSelectedIndex(int index) = 0;
+    // Moves the highlight only: no handler runs. Form1::select runs List1_Click after it; the
+    // view reports the user's own selections to Form1::List1_Click. Out of range: nothing.
+    virtual void highlightQueueEntry(int index) = 0;
     virtual void setQueueToolTip(const QString &text) = 0;
     virtual void setQueueEnabled(bool enabled) = 0;
 
@@ -80,19 +73,25 @@ public:
     // chosen file's full path, or nothing when the user cancelled.
     virtual std::optional<QString> openFileDialog(const QString &title, const QString &filter,
                                                   const QString &initialFolder) = 0;
-    // Shows the add-domain dialog (Form2) modally; returns once it has closed.
-    virtual void showAddDomainDialog() = 0;
-
-    // Processes all pending user-interface events once.
-    virtual void processEvents() = 0;
     // Opens an address in the user's browser; returns at once, success is not reported.
     virtual void openBrowser(const QString &url) = 0;
 
     virtual QString programFolder() const = 0;
-    virtual ProgramVersion programVersion() const = 0;
 
     // Ends the program at once: no further handler runs.
     virtual void endProgram() = 0;
+
+    // Results table, clipboard and save dialog, for copy, export and paste. A column is 0 for
+    // the row's text and 1 to 3 for its sub-items; rows count as shown, top to bottom.
+    virtual int rowCount() const = 0;
+    virtual QString rowCell(int row, int column) const = 0;
+    virtual QList<int> selectedRows() const = 0;
+    virtual QString clipboardText() const = 0;
+    virtual void setClipboardText(const QString &text) = 0;
+    // Modal save dialog proposing proposedPath; the chosen path, or nothing when cancelled.
+    virtual std::optional<QString> saveFileDialog(const QString &title, const QString &filter,
+                                                  const QString &proposedPath) = 0;
+    virtual QString documentsFolder() const = 0;
 };
 
 } // namespace shoulu

@@ -13,8 +13,9 @@ namespace shoulu {
 // text in GBK; a unit GBK cannot write comes out as one substitute byte.
 QByteArray EncodeGbk(QStringView text);
 
-// bytes read as GBK; malformed sequences become substitute characters.
-QString DecodeGbk(QByteArrayView bytes);
+// bytes read as GBK; malformed sequences become substitute characters, and *valid (when
+// given) says whether there were none.
+QString DecodeGbk(QByteArrayView bytes, bool *valid = nullptr);
 
 // Stops the program with a message when GBK cannot be had. Also run while the program
 // loads, so such a system fails at start rather than with silently wrong queries.

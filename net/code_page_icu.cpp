@@ -12,9 +12,13 @@ QByteArray EncodeGbk(QStringView text) {
     return encoder.encode(text);
 }
 
-QString DecodeGbk(QByteArrayView bytes) {
+QString DecodeGbk(QByteArrayView bytes, bool *valid) {
     QStringDecoder decoder("GBK", QStringConverter::Flag::Stateless);
-    return decoder.decode(bytes);
+    QString text = decoder.decode(bytes);
+    if (valid != nullptr) {
+        *valid = decoder.isValid() && !decoder.hasError();
+    }
+    return text;
 }
 
 void RequireGbk() {

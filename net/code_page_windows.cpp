@@ -28,11 +28,20 @@ QByteArray EncodeGbk(QStringView text) {
     return bytes;
 }
 
-QString DecodeGbk(QByteArrayView bytes) {
+QString DecodeGbk(QByteArrayView bytes, bool *valid) {
+    if (valid != nullptr) {
+        *valid = true;
+    }
     if (bytes.isEmpty()) {
         return {};
     }
     const int length = static_cast<int>(bytes.size());
+    if (valid != nullptr) {
+        // The strict pass only tells whether every sequence is GBK; the text comes from the
+        // lenient one, with substitutes where it is not.
+        *valid = MultiByteToWideChar(kGbkCodePage, MB_ERR_INVALID_CHARS, bytes.data(), length,
+                                     nullptr, 0) > 0;
+    }
     const int size = MultiByteToWideChar(kGbkCodePage, 0, bytes.data(), length, nullptr, 0);
     QString text(size, Qt::Uninitialized);
     if (size > 0) {

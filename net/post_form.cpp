@@ -1,57 +1,20 @@
 #include "net/post_form.h"
 
-#include "net/tls_trust.h"
-#include "net/transfer.h"
-
-#include <QEventLoop>
-#include <QNetworkAccessManager>
-#include <QNetworkReply>
-#include <QNetworkRequest>
-#include <QThread>
-#include <QUrl>
-
-#include <memory>
+#include "net/http_client.h"
 
 namespace shoulu {
 
-namespace {
-
-// Runs on a thread of its own with its own manager and event loop.
-QString PostOnThisThread(const QUrl &url, const QByteArray &body) {
-    QNetworkAccessManager manager;
-    QNetworkRequest request = MakeRequest(url);
-    request.setRawHeader("CONTENT-TYPE", "application/x-www-form-urlencoded");
-    const std::unique_ptr<QNetworkReply> reply(manager.post(request, body));
-    QEventLoop loop;
-    QObject::connect(reply.get(), &QNetworkReply::finished, &loop, &QEventLoop::quit);
-    if (!reply->isFinished()) {
-        loop.exec();
+HttpResult FetchPost(const QString &url, const QString &data) {
+    HttpClient *client = HttpClient::current();
+    if (client == nullptr) {
+        return {{}, HttpFailure::InvalidUrl};
     }
-    if (!reply->isFinished()) {
-        reply->abort();
-    }
-    return FinishedReplyText(*reply);
+    // What remains after the escaping goes out as UTF-8, as the system component sends a text body.
+    return client->post(url, EscapeDoubleByte(data).toUtf8());
 }
 
-} // namespace
-
 QString PostForm(const QString &url, const QString &data) {
-    const QUrl target(url);
-    if (!IsHttpUrl(target)) {
-        return {};
-    }
-    TrustCompiledInCaCertificate();
-
-    // The transfer runs elsewhere and this thread simply blocks: it processes no events, not
-    // even timers, until the answer is in.
-    // What remains after the escaping goes out as UTF-8, as the system component sends a text body.
-    const QByteArray body = EscapeDoubleByte(data).toUtf8();
-    QString text;
-    const std::unique_ptr<QThread> worker(
-        QThread::create([&text, &target, &body] { text = PostOnThisThread(target, body); }));
-    worker->start();
-    worker->wait();
-    return text;
+    return FetchPost(url, data).body;
 }
 
 } // namespace shoulu

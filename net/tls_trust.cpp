@@ -3,18 +3,15 @@
 #include "shoulu_config.h"
 
 #include <QSslCertificate>
-#include <QSslConfiguration>
-
-#include <mutex>
 
 namespace shoulu {
 
-void TrustExtraCaCertificates(const QByteArray &pem) {
+QSslConfiguration TlsWithExtraCa(const QByteArray &pem) {
+    QSslConfiguration config = QSslConfiguration::defaultConfiguration();
     const QList<QSslCertificate> extra = QSslCertificate::fromData(pem, QSsl::Pem);
     if (extra.isEmpty()) {
-        return;
+        return config;
     }
-    QSslConfiguration config = QSslConfiguration::defaultConfiguration();
     QList<QSslCertificate> trusted = config.caCertificates();
     // An empty list means the store is read on demand; setting any list ends that, so the
     // system's certificates have to be listed explicitly to stay trusted.
@@ -27,12 +24,11 @@ void TrustExtraCaCertificates(const QByteArray &pem) {
         }
     }
     config.setCaCertificates(trusted);
-    QSslConfiguration::setDefaultConfiguration(config);
+    return config;
 }
 
-void TrustCompiledInCaCertificate() {
-    static std::once_flag once;
-    std::call_once(once, [] { TrustExtraCaCertificates(QByteArray(SHOULU_EXTRA_CA_PEM)); });
+QByteArray CompiledInCaPem() {
+    return QByteArray(SHOULU_EXTRA_CA_PEM);
 }
 
 } // namespace shoulu

@@ -1,16 +1,15 @@
 #pragma once
 
 #include <QByteArray>
+#include <QSslConfiguration>
 
 namespace shoulu {
 
-// Adds the CA certificates in pem to those every TLS connection trusts from now on. The
-// system's trust store stays; verification is never turned off. Text without a certificate
-// changes nothing.
-void TrustExtraCaCertificates(const QByteArray &pem);
+// The default TLS configuration with the CA certificates in pem trusted besides the system's.
+// Verification is never turned off; text without a certificate changes nothing.
+QSslConfiguration TlsWithExtraCa(const QByteArray &pem);
 
-// Trusts the CA compiled in with SHOULU_EXTRA_CA_FILE, once per process; HttpGet and PostForm
-// call it before their first request.
-void TrustCompiledInCaCertificate();
+// The CA compiled in with SHOULU_EXTRA_CA_FILE, as PEM; empty in a release build.
+QByteArray CompiledInCaPem();
 
 } // namespace shoulu

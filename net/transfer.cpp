@@ -1,17 +1,11 @@
 #include "net/transfer.h"
 
-#include <QNetworkReply>
-#include <QNetworkRequest>
 #include <QStringDecoder>
 #include <QUrl>
-
-#include <atomic>
 
 namespace shoulu {
 
 namespace {
-
-std::atomic<qint64> g_stallTimeoutMs{kDefaultHttpStallTimeout.count()};
 
 QByteArray CharsetOf(const QByteArray &contentType) {
     const QList<QByteArray> parts = contentType.split(';');
@@ -46,14 +40,6 @@ QByteArray DecoderName(const QByteArray &charset) {
 
 } // namespace
 
-void SetHttpStallTimeout(std::chrono::milliseconds timeout) {
-    g_stallTimeoutMs.store(timeout.count());
-}
-
-std::chrono::milliseconds HttpStallTimeout() {
-    return std::chrono::milliseconds(g_stallTimeoutMs.load());
-}
-
 QString DecodeBody(const QByteArray &body, const QByteArray &contentType) {
     if (body.startsWith("\xEF\xBB\xBF")) {
         return QString::fromUtf8(body.constData() + 3, body.size() - 3);
@@ -84,30 +70,6 @@ bool IsHttpUrl(const QUrl &url) {
     const QString scheme = url.scheme().toLower();
     return url.isValid() && (scheme == QLatin1String("http") || scheme == QLatin1String("https")) &&
            !url.host().isEmpty();
-}
-
-QNetworkRequest MakeRequest(const QUrl &url) {
-    QNetworkRequest request(url);
-    request.setTransferTimeout(static_cast<int>(HttpStallTimeout().count()));
-    // One HTTP/1.1 request per call, like the system component this client stands in for.
-    request.setAttribute(QNetworkRequest::Http2AllowedAttribute, false);
-    return request;
-}
-
-QString FinishedReplyText(QNetworkReply &reply) {
-    const QNetworkReply::NetworkError error = reply.error();
-    // Codes 201-299 and 401-499 come from an HTTP status: the server answered, its body counts.
-    // ContentReSendError is the one in that range where no answer arrived.
-    const bool answered =
-        error == QNetworkReply::NoError ||
-        (error >= QNetworkReply::ContentAccessDenied &&
-         error <= QNetworkReply::UnknownContentError &&
-         error != QNetworkReply::ContentReSendError) ||
-        (error >= QNetworkReply::InternalServerError && error <= QNetworkReply::UnknownServerError);
-    if (!answered) {
-        return {};
-    }
-    return DecodeBody(reply.readAll(), reply.rawHeader("Content-Type"));
 }
 
 } // namespace shoulu

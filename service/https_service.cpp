@@ -1,35 +1,49 @@
 #include "service/https_service.h"
 
-#include <QDateTime>
+#include "service/http_request.h"
+#include "service/service_log.h"
+
 #include <QElapsedTimer>
-#include <QHttpServerRequest>
-#include <QHttpServerResponder>
-#include <QMetaEnum>
-#include <QPointer>
-#include <QSslServer>
 #include <QSslSocket>
 #include <QTimer>
-
-#include <cstdio>
-#include <tuple>
-#include <utility>
 
 namespace shoulu {
 
 namespace {
 
-// Room for the request line and headers on top of the largest body.
-constexpr qint64 kMaxRequestBytes = kMaxBodyBytes + 16 * 1024;
-constexpr qsizetype kMaxRequestLine = 8 * 1024;
+using namespace std::chrono_literals;
+
+// A connection that answered for the last time waits this long for the client's leftovers to
+// stop, so closing does not reset the connection under the answer.
+constexpr auto kLinger = 300ms;
+constexpr auto kMaxLinger = 2s;
+// Decrypted bytes a connection holds before Qt stops reading its socket.
+constexpr qint64 kReadBufferBytes = 32 * 1024;
 
 QByteArray ReasonPhrase(int status) {
     switch (status) {
+    case 100:
+        return "Continue";
+    case 200:
+        return "OK";
     case 400:
         return "Bad Request";
+    case 404:
+        return "Not Found";
+    case 405:
+        return "Method Not Allowed";
+    case 408:
+        return "Request Timeout";
     case 413:
         return "Payload Too Large";
     case 414:
         return "URI Too Long";
+    case 431:
+        return "Request Header Fields Too Large";
+    case 501:
+        return "Not Implemented";
+    case 503:
+        return "Service Unavailable";
     default:
         return "Error";
     }
@@ -40,137 +54,209 @@ QByteArray PathOf(const QByteArray &target) {
     return mark < 0 ? target : target.first(mark);
 }
 
-// Per-connection state; a child of its socket, so it goes when the socket goes.
-class ConnectionWatch : public QObject {
-    Q_OBJECT
-
+// One client connection from the first TCP byte to the close; owns its socket.
+class Connection : public QObject {
 public:
-    ConnectionWatch(QSslSocket *socket, int idleTimeoutMs)
-        : QObject(socket)
-        , socket_(socket) {
-        idle_.setSingleShot(true);
-        idle_.setInterval(idleTimeoutMs);
-        connect(&idle_, &QTimer::timeout, this, &ConnectionWatch::closeIdle);
-        // Connected before Qt's own reader, so this sees each chunk first.
-        connect(socket, &QSslSocket::readyRead, this, &ConnectionWatch::onReadyRead);
-        idle_.start();
+    Connection(QSslSocket *socket, ServiceLogic *logic, const ConnectionLimits &limits,
+               std::shared_ptr<int> open)
+        : logic_(logic)
+        , limits_(limits)
+        , socket_(socket)
+        , open_(std::move(open)) {
+        ++*open_;
+        socket_->setParent(this);
+        socket_->setReadBufferSize(kReadBufferBytes);
+        deadline_.setSingleShot(true);
+        linger_.setSingleShot(true);
+        linger_.setInterval(kLinger);
+        connect(&deadline_, &QTimer::timeout, this, &Connection::onDeadline);
+        connect(&linger_, &QTimer::timeout, socket_, [this] { socket_->disconnectFromHost(); });
+        connect(socket_, &QSslSocket::encrypted, this, &Connection::onEncrypted);
+        connect(socket_, &QSslSocket::readyRead, this, &Connection::onReadyRead);
+        connect(socket_, &QSslSocket::bytesWritten, this, &Connection::onWritten);
+        connect(socket_, &QSslSocket::encryptedBytesWritten, this, &Connection::onWritten);
+        connect(socket_, &QSslSocket::disconnected, this, &QObject::deleteLater);
+        connect(socket_, &QSslSocket::errorOccurred, this, [this] {
+            if (socket_->state() == QAbstractSocket::UnconnectedState) {
+                deleteLater();
+            }
+        });
+        deadline_.start(limits_.handshake);
     }
-
-    // The raw method and target of the request Qt has just parsed, or empty when they were
-    // not seen (pipelined requests arrive in one chunk; only the first line is kept).
-    std::pair<QByteArray, QByteArray> takeRequestLine() {
-        auto seen = std::make_pair(method_, target_);
-        method_.clear();
-        target_.clear();
-        line_.clear();
-        lineDone_ = false;
-        return seen;
-    }
-
-    qint64 finishRequest() {
-        const qint64 elapsed = inRequest_ ? started_.nsecsElapsed() : 0;
-        inRequest_ = false;
-        received_ = 0;
-        idle_.start();
-        return elapsed;
-    }
+    ~Connection() override { --*open_; }
 
 private:
+    qint64 unsent() const { return socket_->bytesToWrite() + socket_->encryptedBytesToWrite(); }
+
+    void onEncrypted() {
+        encrypted_ = true;
+        deadline_.start(limits_.idle);
+    }
+
     void onReadyRead() {
-        idle_.start();
-        if (rejected_) {
-            socket_->readAll();
+        if (closing_) {
+            // Leftovers after the last answer are dropped.
+            socket_->skip(socket_->bytesAvailable());
+            linger_.start();
             return;
         }
-        const qint64 available = socket_->bytesAvailable();
-        if (!inRequest_) {
-            inRequest_ = true;
-            started_.start();
-        }
-        received_ += available;
-        if (received_ > kMaxRequestBytes) {
-            reject(413, messages::kBodyTooLarge);
-            return;
-        }
-        if (lineDone_) {
-            return;
-        }
-        const QByteArray chunk =
-            socket_->peek(qMin<qint64>(available, kMaxRequestLine + 2 - line_.size()));
-        const qsizetype end = chunk.indexOf('\n');
-        line_.append(end < 0 ? chunk : chunk.first(end));
-        if (end < 0) {
-            if (line_.size() > kMaxRequestLine) {
-                reject(414, messages::kBadRequest);
+        if (!encrypted_) {
+            // Setting up TLS costs about a millisecond in OpenSSL 3, so it waits for the client's
+            // first bytes: port checks and silent connections cost next to nothing.
+            if (socket_->mode() == QSslSocket::UnencryptedMode) {
+                socket_->startServerEncryption();
             }
             return;
         }
-        lineDone_ = true;
-        if (line_.endsWith('\r')) {
-            line_.chop(1);
+        if (paused_) {
+            return; // the bytes wait in the socket, whose buffer is bounded
         }
-        const QList<QByteArray> parts = line_.split(' ');
-        static const QList<QByteArray> known = {"GET",    "POST",    "HEAD", "PUT",
-                                                "DELETE", "OPTIONS", "PATCH"};
-        if (parts.size() != 3 || !known.contains(parts[0]) || parts[1].isEmpty() ||
-            !parts[2].startsWith("HTTP/1.")) {
-            reject(400, messages::kBadRequest);
+        if (input_.size() == pos_) {
+            input_.clear();
+            pos_ = 0;
+        }
+        input_.append(socket_->readAll());
+        process();
+    }
+
+    // Answers every complete request in the input, in order, until answers pile up unread.
+    void process() {
+        while (!closing_ && !paused_ && (pos_ < input_.size() || reading_)) {
+            if (!reading_) {
+                reading_ = true;
+                inBody_ = false;
+                started_.start();
+                deadline_.start(limits_.request);
+            }
+            const RequestReader::Step step = reader_.read(input_, &pos_);
+            if (step == RequestReader::Step::NeedMore) {
+                if (reader_.inBody() && !inBody_) {
+                    inBody_ = true;
+                    deadline_.start(limits_.request);
+                    if (reader_.request().expectContinue) {
+                        socket_->write("HTTP/1.1 100 Continue\r\n\r\n");
+                    }
+                }
+                break;
+            }
+            reading_ = false;
+            if (step == RequestReader::Step::Failed) {
+                const HttpRequest &partial = reader_.request();
+                LogRequest(partial.method.isEmpty() ? QByteArray("-") : partial.method,
+                           partial.target.isEmpty() ? QByteArray("-") : PathOf(partial.target),
+                           reader_.failStatus(), started_.nsecsElapsed());
+                answer(reader_.failStatus(), ErrorBody(reader_.failMessage()), false);
+            } else {
+                respond(reader_.request());
+            }
+            reader_.reset();
+            if (unsent() > kMaxUnsentBytes) {
+                paused_ = true;
+                deadline_.start(limits_.idle);
+            }
+        }
+        if (pos_ > 0 && pos_ == input_.size()) {
+            input_.clear();
+            pos_ = 0;
+        }
+        if (!closing_ && !paused_ && !reading_) {
+            deadline_.start(limits_.idle);
+        }
+    }
+
+    void respond(const HttpRequest &request) {
+        const Reply reply = logic_->handle({request.method, request.target, request.body});
+        answer(reply.status, request.method == "HEAD" ? QByteArray() : reply.body,
+               request.keepAlive, reply.contentType, request.http10);
+        LogRequest(request.method, PathOf(request.target), reply.status, started_.nsecsElapsed());
+    }
+
+    void answer(int status, const QByteArray &body, bool keepAlive,
+                const QByteArray &contentType = "application/json; charset=utf-8",
+                bool http10 = false) {
+        QByteArray head = "HTTP/1.1 " + QByteArray::number(status) + ' ' + ReasonPhrase(status) +
+                          "\r\nContent-Type: " + contentType +
+                          "\r\nContent-Length: " + QByteArray::number(body.size()) + "\r\n";
+        if (!keepAlive) {
+            head += "Connection: close\r\n";
+        } else if (http10) {
+            head += "Connection: keep-alive\r\n";
+        }
+        socket_->write(head + "\r\n" + body);
+        if (!keepAlive) {
+            closeAfterAnswer();
+        }
+    }
+
+    // No more requests: the answers go out, the client's leftovers are dropped, then it closes.
+    void closeAfterAnswer() {
+        closing_ = true;
+        input_.clear();
+        pos_ = 0;
+        socket_->skip(socket_->bytesAvailable());
+        deadline_.start(qMax<std::chrono::milliseconds>(limits_.idle, kMaxLinger));
+        if (unsent() == 0) {
+            linger_.start();
+        }
+    }
+
+    void onWritten() {
+        if (closing_) {
+            if (unsent() == 0 && !linger_.isActive()) {
+                linger_.start();
+            }
             return;
         }
-        method_ = parts[0];
-        target_ = parts[1];
-    }
-
-    // Answers at once and closes: Qt's parser never sees the rest of this request.
-    void reject(int status, const QString &message) {
-        rejected_ = true;
-        const QByteArray body = ErrorBody(message);
-        QByteArray head = "HTTP/1.1 " + QByteArray::number(status) + ' ' + ReasonPhrase(status) +
-                          "\r\nContent-Type: application/json; charset=utf-8"
-                          "\r\nContent-Length: " +
-                          QByteArray::number(body.size()) + "\r\nConnection: close\r\n\r\n";
-        socket_->write(head + body);
-        socket_->readAll();
-        LogRequest(method_.isEmpty() ? QByteArray("-") : method_,
-                   target_.isEmpty() ? QByteArray("-") : PathOf(target_), status,
-                   inRequest_ ? started_.nsecsElapsed() : 0);
-        socket_->disconnectFromHost();
-    }
-
-    void closeIdle() {
-        // Before the handshake completes the socket still belongs to the listener, which
-        // does not reap it on its own.
-        const bool encrypted = socket_->isEncrypted();
-        socket_->abort();
-        if (!encrypted) {
-            socket_->deleteLater();
+        if (paused_ && unsent() <= kMaxUnsentBytes) {
+            paused_ = false;
+            process();
+            onReadyRead();
         }
     }
 
+    void onDeadline() {
+        if (encrypted_ && reading_ && !closing_ && !paused_) {
+            reading_ = false;
+            reader_.reset();
+            LogRequest("-", "-", 408, started_.nsecsElapsed());
+            answer(408, ErrorBody(messages::kTimeout), false);
+            return;
+        }
+        // A handshake, a silent client, unread answers or a close that never finished.
+        socket_->abort();
+        deleteLater();
+    }
+
+    ServiceLogic *logic_;
+    ConnectionLimits limits_;
     QSslSocket *socket_;
-    QTimer idle_;
+    std::shared_ptr<int> open_;
+    QTimer deadline_;
+    QTimer linger_;
     QElapsedTimer started_;
-    bool inRequest_ = false;
-    bool rejected_ = false;
-    bool lineDone_ = false;
-    qint64 received_ = 0;
-    QByteArray line_;
-    QByteArray method_;
-    QByteArray target_;
+    RequestReader reader_;
+    QByteArray input_;
+    qsizetype pos_ = 0;
+    bool encrypted_ = false;
+    bool reading_ = false;
+    bool inBody_ = false;
+    bool paused_ = false;
+    bool closing_ = false;
 };
 
 } // namespace
 
-void LogRequest(const QByteArray &method, const QByteArray &path, int status, qint64 nanoseconds) {
-    const QByteArray time = QDateTime::currentDateTimeUtc().toString(Qt::ISODateWithMs).toUtf8();
-    std::fprintf(stderr, "%s %s %s %d %.3fms\n", time.constData(), method.constData(),
-                 path.constData(), status, static_cast<double>(nanoseconds) / 1e6);
-}
-
-HttpsService::HttpsService(ServiceLogic *logic, int idleTimeoutMs, QObject *parent)
-    : QAbstractHttpServer(parent)
+HttpsService::HttpsService(ServiceLogic *logic, ConnectionLimits limits, QObject *parent)
+    : QTcpServer(parent)
     , logic_(logic)
-    , idleTimeoutMs_(idleTimeoutMs) {}
+    , limits_(limits) {
+    // Accepting can stop on an error such as running out of descriptors; it resumes shortly
+    // rather than never, and without spinning.
+    connect(this, &QTcpServer::acceptError, this, [this] {
+        pauseAccepting();
+        QTimer::singleShot(100ms, this, &QTcpServer::resumeAccepting);
+    });
+}
 
 bool HttpsService::start(const QHostAddress &address, quint16 port, const QSslConfiguration &tls,
                          QString *error) {
@@ -179,56 +265,30 @@ bool HttpsService::start(const QHostAddress &address, quint16 port, const QSslCo
                      .arg(address.toString());
         return false;
     }
-    auto *listener = new QSslServer(this);
-    listener->setSslConfiguration(tls);
-    connect(listener, &QSslServer::startedEncryptionHandshake, this,
-            [this](QSslSocket *socket) { watch(socket); });
-    if (!listener->listen(address, port)) {
-        *error = listener->errorString();
-        delete listener;
+    tls_ = tls;
+    // Qt's default backlog of 50 overflows under a burst of connections, and a dropped SYN costs
+    // a client a second or more before it tries again.
+    setListenBacklogSize(1024);
+    if (!listen(address, port)) {
+        *error = errorString();
         return false;
     }
-    bind(listener);
-    listener_ = listener;
-    port_ = listener->serverPort();
     return true;
 }
 
-void HttpsService::watch(QSslSocket *socket) {
-    new ConnectionWatch(socket, idleTimeoutMs_);
-}
-
-bool HttpsService::handleRequest(const QHttpServerRequest &request, QTcpSocket *socket) {
-    auto *watch = socket->findChild<ConnectionWatch *>(QString(), Qt::FindDirectChildrenOnly);
-    RawRequest raw;
-    if (watch) {
-        std::tie(raw.method, raw.target) = watch->takeRequestLine();
+void HttpsService::incomingConnection(qintptr descriptor) {
+    auto *socket = new QSslSocket;
+    if (!socket->setSocketDescriptor(descriptor)) {
+        delete socket;
+        return;
     }
-    if (raw.target.isEmpty()) {
-        // Not seen on the wire: fall back to Qt's (repaired) URL.
-        raw.target = request.url().toEncoded(QUrl::RemoveScheme | QUrl::RemoveAuthority);
-        raw.method = QByteArray(QMetaEnum::fromType<QHttpServerRequest::Method>().valueToKey(
-                                    static_cast<int>(request.method())))
-                         .toUpper();
+    if (*open_ >= limits_.maxConnections) {
+        socket->abort();
+        delete socket;
+        return;
     }
-    raw.body = request.body();
-
-    const Reply reply = logic_->handle(raw);
-    QHttpServerResponder responder = makeResponder(request, socket);
-    responder.write(reply.body, {{"Content-Type", reply.contentType}},
-                    static_cast<QHttpServerResponder::StatusCode>(reply.status));
-    const qint64 elapsed = watch ? watch->finishRequest() : 0;
-    LogRequest(raw.method, PathOf(raw.target), reply.status, elapsed);
-    return true;
-}
-
-void HttpsService::missingHandler(const QHttpServerRequest &request, QTcpSocket *socket) {
-    // handleRequest answers everything; this only satisfies the interface.
-    QHttpServerResponder responder = makeResponder(request, socket);
-    responder.write(ErrorBody(messages::kNotFound), {{"Content-Type", "application/json"}},
-                    QHttpServerResponder::StatusCode::NotFound);
+    socket->setSslConfiguration(tls_);
+    new Connection(socket, logic_, limits_, open_);
 }
 
 } // namespace shoulu
-
-#include "https_service.moc"

@@ -4,39 +4,25 @@
 #include "service/service_logic.h"
 #include "service/store.h"
 
+#include "service/platform.h"
+#include "service/service_log.h"
+
 #include <QCommandLineParser>
 #include <QCoreApplication>
 #include <QFile>
-#include <QSocketNotifier>
 #include <QSslCertificate>
 #include <QSslKey>
 
-#include <csignal>
+#include <chrono>
 #include <cstdio>
-#include <sys/socket.h>
-#include <unistd.h>
+#include <limits>
 
 namespace {
 
 using namespace shoulu;
 
-int signalPipe[2] = {-1, -1};
-
-void OnSignal(int) {
-    const char byte = 1;
-    [[maybe_unused]] const ssize_t written = ::write(signalPipe[1], &byte, 1);
-}
-
-// SIGTERM and SIGINT end the event loop, so the store is closed cleanly.
-void QuitOnSignals(QCoreApplication &app) {
-    if (::socketpair(AF_UNIX, SOCK_STREAM, 0, signalPipe) != 0) {
-        return;
-    }
-    auto *notifier = new QSocketNotifier(signalPipe[0], QSocketNotifier::Read, &app);
-    QObject::connect(notifier, &QSocketNotifier::activated, &app, [] { QCoreApplication::quit(); });
-    std::signal(SIGTERM, OnSignal);
-    std::signal(SIGINT, OnSignal);
-}
+// Descriptors kept back from the connection cap for the store, the log and the listener.
+constexpr long kSpareDescriptors = 64;
 
 void Fail(const QString &message) {
     std::fprintf(stderr, "shoulu-service: %s\n", qUtf8Printable(message));
@@ -75,6 +61,9 @@ bool LoadTls(const QString &certPath, const QString &keyPath, QSslConfiguration 
     tls->setLocalCertificateChain(chain);
     tls->setPrivateKey(key);
     tls->setPeerVerifyMode(QSslSocket::VerifyNone); // clients are not asked for certificates
+    // Hence no trusted authorities either: Qt copies them into every connection's TLS context,
+    // which made each connection cost about 80 KB and a millisecond before it said a word.
+    tls->setCaCertificates({});
     return true;
 }
 
@@ -110,8 +99,9 @@ int main(int argc, char *argv[]) {
         "  shoulu-service import counts.csv --db counts.db"));
     parser.addHelpOption();
     parser.addPositionalArgument(QStringLiteral("command"),
-                                 QStringLiteral("Optional: \"import FILE.csv\" loads counts into "
-                                                "the store and exits."),
+                                 QStringLiteral("Optional: \"import FILE.csv\" makes the file the "
+                                                "store's content (with --merge: adds it) and "
+                                                "exits."),
                                  QStringLiteral("[import FILE.csv]"));
     const QCommandLineOption listenOption(
         QStringLiteral("listen"),
@@ -154,8 +144,38 @@ int main(int argc, char *argv[]) {
         QStringLiteral("idle-timeout-ms"),
         QStringLiteral("Close connections silent for this long (default 15000)."),
         QStringLiteral("MS"), QStringLiteral("15000"));
+    const QCommandLineOption handshakeOption(
+        QStringLiteral("handshake-timeout-ms"),
+        QStringLiteral("Close connections whose TLS handshake takes longer (default 10000)."),
+        QStringLiteral("MS"), QStringLiteral("10000"));
+    const QCommandLineOption requestOption(
+        QStringLiteral("request-timeout-ms"),
+        QStringLiteral("Answer 408 and close when a request's headers, or its body, take longer "
+                       "(default 60000)."),
+        QStringLiteral("MS"), QStringLiteral("60000"));
+    const ConnectionLimits limitDefaults;
+    const QCommandLineOption maxConnectionsOption(
+        QStringLiteral("max-connections"),
+        QStringLiteral("Close new connections at once while this many are open (default %1; "
+                       "lowered to fit the descriptor limit).")
+            .arg(limitDefaults.maxConnections),
+        QStringLiteral("N"), QString::number(limitDefaults.maxConnections));
+    const QCommandLineOption logFileOption(
+        QStringLiteral("log-file"),
+        QStringLiteral("Write the request log to FILE instead of stderr, moving it to FILE.1 "
+                       "when it reaches --log-max-bytes."),
+        QStringLiteral("FILE"));
+    const QCommandLineOption logMaxOption(QStringLiteral("log-max-bytes"),
+                                          QStringLiteral("Size at which --log-file is moved "
+                                                         "aside (default 8388608)."),
+                                          QStringLiteral("BYTES"), QStringLiteral("8388608"));
+    const QCommandLineOption mergeOption(
+        QStringLiteral("merge"),
+        QStringLiteral("With import: keep the store's other rows instead of replacing them."));
     parser.addOptions({listenOption, certOption, keyOption, dbOption, versionOption, sidOption,
-                       mustOption, refuseOption, refuseMessageOption, idleOption});
+                       mustOption, refuseOption, refuseMessageOption, idleOption, handshakeOption,
+                       requestOption, maxConnectionsOption, logFileOption, logMaxOption,
+                       mergeOption});
     parser.process(app);
 
     if (!parser.isSet(dbOption)) {
@@ -176,7 +196,8 @@ int main(int argc, char *argv[]) {
             return 2;
         }
         int imported = 0;
-        if (!store.importCsv(positional[1], &imported, &error)) {
+        const ImportMode mode = parser.isSet(mergeOption) ? ImportMode::Merge : ImportMode::Replace;
+        if (!store.importCsv(positional[1], mode, &imported, &error)) {
             Fail(error);
             return 1;
         }
@@ -196,11 +217,44 @@ int main(int argc, char *argv[]) {
         Fail(QStringLiteral("--cert FILE and --key FILE are required (see --help)"));
         return 2;
     }
-    bool idleOk = false;
-    const int idleTimeoutMs = parser.value(idleOption).toInt(&idleOk);
-    if (!idleOk || idleTimeoutMs <= 0) {
-        Fail(QStringLiteral("--idle-timeout-ms wants a positive number"));
+    if (parser.isSet(mergeOption)) {
+        Fail(QStringLiteral("--merge goes with import"));
         return 2;
+    }
+    auto positive = [&parser](const QCommandLineOption &option, qint64 *value) {
+        bool ok = false;
+        *value = parser.value(option).toLongLong(&ok);
+        if (!ok || *value <= 0 || *value > std::numeric_limits<int>::max()) {
+            Fail(QStringLiteral("--%1 wants a positive number").arg(option.names().first()));
+            return false;
+        }
+        return true;
+    };
+    qint64 idleMs = 0;
+    qint64 handshakeMs = 0;
+    qint64 requestMs = 0;
+    qint64 maxConnections = 0;
+    qint64 logMaxBytes = 0;
+    if (!positive(idleOption, &idleMs) || !positive(handshakeOption, &handshakeMs) ||
+        !positive(requestOption, &requestMs) || !positive(maxConnectionsOption, &maxConnections) ||
+        !positive(logMaxOption, &logMaxBytes)) {
+        return 2;
+    }
+    ConnectionLimits limits;
+    limits.idle = std::chrono::milliseconds(idleMs);
+    limits.handshake = std::chrono::milliseconds(handshakeMs);
+    limits.request = std::chrono::milliseconds(requestMs);
+    // Each connection takes one descriptor: a cap above the limit would have accepting fail.
+    const long descriptors =
+        RaiseDescriptorLimit(static_cast<long>(maxConnections) + kSpareDescriptors);
+    limits.maxConnections = static_cast<int>(
+        descriptors < 0
+            ? maxConnections
+            : qMax<qint64>(1, qMin<qint64>(maxConnections, descriptors - kSpareDescriptors)));
+    if (parser.isSet(logFileOption) &&
+        !LogRequestsToFile(parser.value(logFileOption), logMaxBytes, &error)) {
+        Fail(error);
+        return 1;
     }
     QSslConfiguration tls;
     if (!LoadTls(parser.value(certOption), parser.value(keyOption), &tls, &error)) {
@@ -216,14 +270,19 @@ int main(int argc, char *argv[]) {
     settings.refuseMessage = parser.value(refuseMessageOption);
 
     ServiceLogic logic(settings, &store);
-    HttpsService service(&logic, idleTimeoutMs);
+    HttpsService service(&logic, limits);
     if (!service.start(address, port, tls, &error)) {
         Fail(error);
         return 1;
     }
     QuitOnSignals(app);
-    std::fprintf(stderr, "shoulu-service: ready on https://%s:%u (%d domains in store)\n",
-                 qUtf8Printable(address.toString()), static_cast<unsigned>(service.port()),
-                 store.rowCount());
+    const QString host = address.protocol() == QAbstractSocket::IPv6Protocol
+                             ? u'[' + address.toString() + u']'
+                             : address.toString();
+    std::fprintf(stderr,
+                 "shoulu-service: ready on https://%s:%u (%d domains in store, at most %d "
+                 "connections)\n",
+                 qUtf8Printable(host), static_cast<unsigned>(service.port()), store.rowCount(),
+                 limits.maxConnections);
     return app.exec();
 }

@@ -1,6 +1,6 @@
 #include "service/service_logic.h"
 
-#include "net/md5.h"
+#include "net/protocol.h"
 #include "service/form_decode.h"
 #include "service/store.h"
 
@@ -15,10 +15,6 @@ namespace {
 
 const QByteArray kJson = QByteArrayLiteral("application/json; charset=utf-8");
 const QByteArray kHtml = QByteArrayLiteral("text/html; charset=utf-8");
-
-const QString kQueryPath = QStringLiteral("/index.php/Index/web_collection");
-const QString kVersionPath = QStringLiteral("/index.php/Index/soft_version");
-const QString kDetailPrefix = QStringLiteral("/index.php/Works/detail/sid/");
 
 QByteArray JsonBody(const QJsonObject &object) {
     return QJsonDocument(object).toJson(QJsonDocument::Compact);
@@ -88,15 +84,15 @@ Reply ServiceLogic::handle(const RawRequest &request) {
     }
 
     const bool isGet = request.method == "GET";
-    if (*path == kQueryPath) {
+    if (*path == QLatin1String(kQueryPath)) {
         return isGet ? webCollection(request, rawQuery)
                      : ErrorReply(405, messages::kMethodNotAllowed);
     }
-    if (*path == kVersionPath) {
+    if (*path == QLatin1String(kVersionPath)) {
         return request.method == "POST" ? softVersion(request)
                                         : ErrorReply(405, messages::kMethodNotAllowed);
     }
-    if (*path == kDetailPrefix + settings_.sid) {
+    if (*path == QLatin1String(kUpdatePagePath) + settings_.sid) {
         if (!isGet) {
             return ErrorReply(405, messages::kMethodNotAllowed);
         }
@@ -141,10 +137,15 @@ Reply ServiceLogic::webCollection(const RawRequest &request, QByteArrayView rawQ
     case FieldLookup::Found:
         break;
     }
-    if (token != Md5Hex(url + QLatin1String(kTokenSalt), 32)) {
+    if (token != QueryToken(url)) {
         return ErrorReply(200, messages::kBadToken);
     }
-    const auto counts = store_ ? store_->find(url) : std::nullopt;
+    QString storeError;
+    const auto counts = store_ ? store_->find(url, &storeError) : std::nullopt;
+    if (!storeError.isEmpty()) {
+        // Never "no data": the domain may well be stored.
+        return ErrorReply(503, messages::kStoreUnavailable);
+    }
     if (!counts) {
         return ErrorReply(200, messages::kUnknownDomain);
     }
@@ -177,7 +178,7 @@ Reply ServiceLogic::softVersion(const RawRequest &request) {
     if (settings_.refuse) {
         return ErrorReply(200, settings_.refuseMessage);
     }
-    if (sn != QStringLiteral("tandri")) {
+    if (sn != QLatin1String(kProductId)) {
         return ErrorReply(200, messages::kUnknownProduct);
     }
     const QJsonObject info{{QStringLiteral("version"), settings_.latestVersion},

@@ -46,14 +46,14 @@ inline const QString kBodyTooLarge = QStringLiteral("请求内容过大");
 inline const QString kNotFound = QStringLiteral("页面不存在");
 inline const QString kMethodNotAllowed = QStringLiteral("不支持的请求方法");
 inline const QString kBadRequest = QStringLiteral("请求格式错误");
+inline const QString kStoreUnavailable = QStringLiteral("收录数据暂时无法读取，请稍后再试");
+inline const QString kTimeout = QStringLiteral("请求超时");
+inline const QString kHeadersTooLarge = QStringLiteral("请求头过大");
 } // namespace messages
 
 // JSON body {"result":0,"message":...}.
 QByteArray ErrorBody(const QString &message);
 Reply ErrorReply(int status, const QString &message);
-
-// The salt the program appends to the domain before hashing it into the token.
-inline constexpr char kTokenSalt[] = "lumbe";
 
 // Routes one request and builds its answer. Knows nothing of sockets, so it is tested alone.
 class ServiceLogic {

@@ -3,6 +3,7 @@
 #include <QAtomicInt>
 #include <QFile>
 #include <QSqlError>
+#include <QStringDecoder>
 #include <QStringList>
 #include <QVariant>
 
@@ -14,6 +15,15 @@ const QStringList kHeader = {"domain",    "bd_site",   "bd_domain",  "so_site",
                              "so_domain", "bing_site", "bing_domain"};
 
 QAtomicInt connectionCounter;
+
+const QString kColumns = QStringLiteral("domain TEXT PRIMARY KEY NOT NULL, "
+                                        "bd_site TEXT NOT NULL, bd_domain TEXT NOT NULL, "
+                                        "so_site TEXT NOT NULL, so_domain TEXT NOT NULL, "
+                                        "bing_site TEXT NOT NULL, bing_domain TEXT NOT NULL");
+
+// Far beyond any real row; a file without line breaks (or /dev/zero) stops here.
+constexpr qint64 kMaxLineBytes = 64 * 1024;
+constexpr int kBusyTimeoutMs = 5000;
 
 } // namespace
 
@@ -69,43 +79,62 @@ CountStore::~CountStore() {
 }
 
 bool CountStore::open(const QString &path, QString *error) {
+    if (path.isEmpty() || path == QStringLiteral(":memory:")) {
+        *error = QStringLiteral("--db needs a file: \"%1\" would keep nothing").arg(path);
+        return false;
+    }
     db_ = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), connectionName_);
     db_.setDatabaseName(path);
+    // A second import waits for the first rather than failing at once.
+    db_.setConnectOptions(QStringLiteral("QSQLITE_BUSY_TIMEOUT=%1").arg(kBusyTimeoutMs));
     if (!db_.open()) {
         *error = db_.lastError().text();
         return false;
     }
-    QSqlQuery create(db_);
-    if (!create.exec(QStringLiteral("CREATE TABLE IF NOT EXISTS counts ("
-                                    "domain TEXT PRIMARY KEY NOT NULL, "
-                                    "bd_site TEXT NOT NULL, bd_domain TEXT NOT NULL, "
-                                    "so_site TEXT NOT NULL, so_domain TEXT NOT NULL, "
-                                    "bing_site TEXT NOT NULL, bing_domain TEXT NOT NULL)"))) {
-        *error = create.lastError().text();
+    QSqlQuery setup(db_);
+    if (!setup.exec(QStringLiteral("PRAGMA journal_mode=WAL")) || !setup.next() ||
+        setup.value(0).toString() != QStringLiteral("wal")) {
+        *error =
+            QStringLiteral("cannot switch to write-ahead logging: ") + setup.lastError().text();
+        return false;
+    }
+    if (!setup.exec(QStringLiteral("CREATE TABLE IF NOT EXISTS counts (") + kColumns + u')')) {
+        *error = setup.lastError().text();
         return false;
     }
     findQuery_.emplace(db_);
+    // Text goes in and out as UTF-8 bytes: SQLite drops a leading U+FEFF from UTF-16 text.
     if (!findQuery_->prepare(QStringLiteral(
-            "SELECT domain, bd_site, bd_domain, so_site, so_domain, bing_site, bing_domain "
-            "FROM counts WHERE domain = ?"))) {
+            "SELECT CAST(domain AS BLOB), bd_site, bd_domain, so_site, so_domain, bing_site, "
+            "bing_domain FROM counts WHERE domain = CAST(? AS TEXT)"))) {
         *error = findQuery_->lastError().text();
         return false;
     }
     return true;
 }
 
-std::optional<DomainCounts> CountStore::find(const QString &domain) {
+std::optional<DomainCounts> CountStore::find(const QString &domain, QString *error) {
     if (!findQuery_) {
+        if (error) {
+            *error = QStringLiteral("the store is not open");
+        }
         return std::nullopt;
     }
     QSqlQuery &query = *findQuery_;
-    query.bindValue(0, domain);
-    if (!query.exec() || !query.next()) {
+    query.bindValue(0, domain.toUtf8());
+    if (!query.exec()) {
+        if (error) {
+            *error = query.lastError().text();
+        }
+        query.finish();
+        return std::nullopt;
+    }
+    if (!query.next()) {
         query.finish();
         return std::nullopt;
     }
     DomainCounts found;
-    found.domain = query.value(0).toString();
+    found.domain = QString::fromUtf8(query.value(0).toByteArray());
     for (int i = 0; i < 6; ++i) {
         found.counts[static_cast<size_t>(i)] = query.value(i + 1).toString();
     }
@@ -113,80 +142,100 @@ std::optional<DomainCounts> CountStore::find(const QString &domain) {
     return found;
 }
 
-bool CountStore::importCsv(const QString &csvPath, int *imported, QString *error) {
+bool CountStore::importCsv(const QString &csvPath, ImportMode mode, int *imported, QString *error) {
     *imported = 0;
     QFile file(csvPath);
     if (!file.open(QIODevice::ReadOnly)) {
         *error = QStringLiteral("cannot read %1: %2").arg(csvPath, file.errorString());
         return false;
     }
-    QString text = QString::fromUtf8(file.readAll());
-    if (text.startsWith(QChar(0xFEFF))) {
-        text.remove(0, 1);
-    }
-    text.replace(QStringLiteral("\r\n"), QStringLiteral("\n"));
-    const QStringList lines = text.split(u'\n');
-
+    // The rows are gathered in a scratch table first and swapped in by one transaction at the
+    // end, so readers see the old content until the new one is complete.
     if (!db_.transaction()) {
         *error = db_.lastError().text();
         return false;
     }
-    QSqlQuery insert(db_);
-    insert.prepare(QStringLiteral("INSERT OR REPLACE INTO counts (domain, bd_site, bd_domain, "
-                                  "so_site, so_domain, bing_site, bing_domain) "
-                                  "VALUES (?, ?, ?, ?, ?, ?, ?)"));
+    QSqlQuery sql(db_);
+    auto fail = [this, &sql, error](const QString &why) {
+        *error = why;
+        sql.finish();
+        db_.rollback();
+        return false;
+    };
+    if (!sql.exec(QStringLiteral("DROP TABLE IF EXISTS temp.incoming")) ||
+        !sql.exec(QStringLiteral("CREATE TEMP TABLE incoming (") + kColumns + u')') ||
+        !sql.prepare(QStringLiteral("INSERT OR REPLACE INTO temp.incoming VALUES (%1)")
+                         .arg(QStringList(kHeader.size(), QStringLiteral("CAST(? AS TEXT)"))
+                                  .join(QStringLiteral(", "))))) {
+        return fail(sql.lastError().text());
+    }
+    // One decoder for the whole file: it drops the file's BOM only, not one opening a row.
+    QStringDecoder decoder(QStringDecoder::Utf8);
     bool headerSeen = false;
     int count = 0;
-    for (qsizetype n = 0; n < lines.size(); ++n) {
-        const QString &line = lines[n];
-        const QString where = QStringLiteral("%1:%2").arg(csvPath).arg(n + 1);
+    for (int n = 1;; ++n) {
+        const QString where = QStringLiteral("%1:%2").arg(csvPath).arg(n);
+        // readLine keeps a byte back for a terminator: this asks for one byte past the limit.
+        const QByteArray bytes = file.readLine(kMaxLineBytes + 2);
+        if (bytes.isEmpty()) {
+            break;
+        }
+        if (bytes.size() > kMaxLineBytes) {
+            return fail(where + QStringLiteral(": longer than %1 bytes").arg(kMaxLineBytes));
+        }
+        QString line = decoder.decode(bytes);
+        if (decoder.hasError()) {
+            return fail(where + QStringLiteral(": not UTF-8 text; save the file as UTF-8"));
+        }
+        while (line.endsWith(u'\n') || line.endsWith(u'\r')) {
+            line.chop(1);
+        }
         if (line.trimmed().isEmpty() || line.startsWith(u'#')) {
             continue;
         }
         const auto fields = SplitCsvLine(line);
         if (!fields) {
-            *error = where + QStringLiteral(": unbalanced quotes");
-            db_.rollback();
-            return false;
+            return fail(where + QStringLiteral(": unbalanced quotes"));
         }
         if (!headerSeen) {
             headerSeen = true;
             if (*fields != kHeader) {
-                *error = where + QStringLiteral(": the first line must be ") + kHeader.join(u',');
-                db_.rollback();
-                return false;
+                return fail(where + QStringLiteral(": the first line must be ") +
+                            kHeader.join(u','));
             }
             continue;
         }
         if (fields->size() != kHeader.size()) {
-            *error = where + QStringLiteral(": expected %1 fields, found %2")
-                                 .arg(kHeader.size())
-                                 .arg(fields->size());
-            db_.rollback();
-            return false;
+            return fail(where + QStringLiteral(": expected %1 fields, found %2")
+                                    .arg(kHeader.size())
+                                    .arg(fields->size()));
         }
         if (fields->first().isEmpty()) {
-            *error = where + QStringLiteral(": empty domain");
-            db_.rollback();
-            return false;
+            return fail(where + QStringLiteral(": empty domain"));
         }
         for (int i = 0; i < kHeader.size(); ++i) {
-            insert.bindValue(i, fields->at(i));
+            sql.bindValue(i, fields->at(i).toUtf8());
         }
-        if (!insert.exec()) {
-            *error = where + QStringLiteral(": ") + insert.lastError().text();
-            db_.rollback();
-            return false;
+        if (!sql.exec()) {
+            return fail(where + QStringLiteral(": ") + sql.lastError().text());
         }
         ++count;
     }
-    if (!headerSeen) {
-        *error = csvPath + QStringLiteral(": no header line");
-        db_.rollback();
-        return false;
+    if (file.error() != QFileDevice::NoError) {
+        return fail(QStringLiteral("cannot read %1: %2").arg(csvPath, file.errorString()));
     }
+    if (!headerSeen) {
+        return fail(csvPath + QStringLiteral(": no header line"));
+    }
+    if ((mode == ImportMode::Replace && !sql.exec(QStringLiteral("DELETE FROM counts"))) ||
+        !sql.exec(QStringLiteral("INSERT OR REPLACE INTO counts SELECT * FROM temp.incoming")) ||
+        !sql.exec(QStringLiteral("DROP TABLE temp.incoming"))) {
+        return fail(sql.lastError().text());
+    }
+    sql.finish();
     if (!db_.commit()) {
         *error = db_.lastError().text();
+        db_.rollback();
         return false;
     }
     *imported = count;

@@ -2,12 +2,15 @@
 
 #include "app/startup.h"
 #include "core/add_domain.h"
-#include "shoulu_config.h"
+#include "net/protocol.h"
 #include "ui/column_lock.h"
+#include "ui/context_menus.h"
 #include "ui/form2_dialog.h"
 #include "ui/look.h"
+#include "ui/results_sort.h"
 
 #include <QApplication>
+#include <QClipboard>
 #include <QCloseEvent>
 #include <QDesktopServices>
 #include <QFileDialog>
@@ -18,16 +21,16 @@
 #include <QMessageBox>
 #include <QMouseEvent>
 #include <QPushButton>
-#include <QScreen>
 #include <QSlider>
+#include <QStandardPaths>
 #include <QStatusBar>
-#include <QStyle>
 #include <QTableWidget>
 #include <QTimer>
 #include <QUrl>
 
+#include <algorithm>
 #include <cstdio>
-#include <unistd.h>
+#include <cstdlib>
 
 namespace shoulu {
 
@@ -73,6 +76,7 @@ public:
             auto *panel = new QLabel(this);
             panel->setObjectName(QStringLiteral("s1Panel%1").arg(i + 1));
             panel->setFrameStyle(QFrame::Panel | QFrame::Sunken);
+            panel->setTextFormat(Qt::PlainText);
             panel->setAlignment(alignments[i] | Qt::AlignVCenter);
             panel->setIndent(4);
             panel->setMinimumWidth(kFixedWidth);
@@ -109,6 +113,7 @@ QLabel *MakeLabel(QWidget *parent, const char *name, const QString &caption, QRe
     label->setObjectName(QLatin1String(name));
     label->setGeometry(geometry);
     label->setFont(ListFont());
+    label->setTextFormat(Qt::PlainText);
     label->setAttribute(Qt::WA_TranslucentBackground);
     return label;
 }
@@ -141,6 +146,7 @@ Form1Window::Form1Window(GetFunction get, PostFunction post, ServiceUrls urls, Q
     versionCheck_ = std::make_unique<VersionCheck>(
         *this, std::move(post), [this] { form1_->init(); }, urls_.version, urls_.site);
     connectEvents();
+    connectResultsTools();
     // The version check starts one second after the window exists.
     timer2_->start();
 }
@@ -166,6 +172,7 @@ void Form1Window::buildControls() {
     listview1_->verticalHeader()->hide();
     listview1_->verticalHeader()->setSectionResizeMode(QHeaderView::Fixed);
     listview1_->verticalHeader()->setDefaultSectionSize(QFontMetrics(listFont).height() + 6);
+    listview1_->horizontalHeader()->setFont(listFont);
     listview1_->horizontalHeader()->setDefaultAlignment(Qt::AlignLeft | Qt::AlignVCenter);
     listview1_->horizontalHeader()->setHighlightSections(false);
     listview1_->horizontalHeader()->setSectionsMovable(false);
@@ -273,13 +280,9 @@ void Form1Window::Form_Load() {
     setWindowIcon(QIcon());
     LockColumnWidths(*listview1_->horizontalHeader());
     listview1_->setEditTriggers(QAbstractItemView::NoEditTriggers);
-    if (const QScreen *screen = this->screen()) {
-        // The client area is centred; the frame is not known before the window is mapped.
-        setGeometry(QStyle::alignedRect(Qt::LeftToRight, Qt::AlignCenter, size(),
-                                        screen->availableGeometry()));
-    }
+    CentreFrameOnScreen(*this);
     show();
-    setPanelText(3, VersionText(programVersion()));
+    setPanelText(3, VersionText(BuiltInVersion()));
 }
 
 void Form1Window::queueSelectionChanged() {
@@ -319,12 +322,6 @@ QString Form1Window::queueEntry(int index) const {
     return item != nullptr ? item->text() : QString();
 }
 
-void Form1Window::setQueueEntry(int index, const QString &text) {
-    if (QListWidgetItem *item = list1_->item(index)) {
-        item->setText(text);
-    }
-}
-
 void Form1Window::removeQueueEntry(int index) {
     if (index < 0 || index >= list1_->count()) {
         return;
@@ -344,18 +341,17 @@ int Form1Window::selectedIndex() const {
     return selected.isEmpty() ? -1 : selected.first().row();
 }
 
-void Form1Window::setSelectedIndex(int index) {
+void Form1Window::highlightQueueEntry(int index) {
     if (index < 0 || index >= list1_->count()) {
         return;
     }
     settingSelection_ = true;
     list1_->setCurrentRow(index, QItemSelectionModel::ClearAndSelect);
     settingSelection_ = false;
-    form1_->List1_Click();
 }
 
 void Form1Window::setQueueToolTip(const QString &text) {
-    list1_->setToolTip(text);
+    list1_->setToolTip(PlainToolTip(text));
 }
 
 void Form1Window::setQueueEnabled(bool enabled) {
@@ -441,6 +437,7 @@ MessageAnswer Form1Window::messageBox(const QString &text, const QString &title,
                     buttons == MessageButtons::YesNo ? QMessageBox::Yes | QMessageBox::No
                                                      : QMessageBox::Ok,
                     parent != nullptr ? parent : this);
+    box.setTextFormat(Qt::PlainText);
     execModal(box);
     if (buttons == MessageButtons::Ok) {
         return MessageAnswer::Ok;
@@ -451,19 +448,7 @@ MessageAnswer Form1Window::messageBox(const QString &text, const QString &title,
 
 std::optional<QString> Form1Window::openFileDialog(const QString &title, const QString &filter,
                                                    const QString &initialFolder) {
-    QFileDialog dialog(this, title, initialFolder, QtFileFilter(filter));
-    dialog.setObjectName(QStringLiteral("Cl1"));
-    dialog.setOption(QFileDialog::DontUseNativeDialog);
-    dialog.setAcceptMode(QFileDialog::AcceptOpen);
-    dialog.setFileMode(QFileDialog::ExistingFile);
-    if (execModal(dialog) != QDialog::Accepted) {
-        return std::nullopt;
-    }
-    const QStringList files = dialog.selectedFiles();
-    if (files.isEmpty()) {
-        return std::nullopt;
-    }
-    return files.first();
+    return runFileDialog(false, title, filter, initialFolder);
 }
 
 void Form1Window::showAddDomainDialog() {
@@ -475,10 +460,6 @@ void Form1Window::showAddDomainDialog() {
     execModal(dialog);
 }
 
-void Form1Window::processEvents() {
-    QCoreApplication::processEvents();
-}
-
 void Form1Window::openBrowser(const QString &url) {
     QDesktopServices::openUrl(QUrl(url));
 }
@@ -487,14 +468,10 @@ QString Form1Window::programFolder() const {
     return QCoreApplication::applicationDirPath();
 }
 
-ProgramVersion Form1Window::programVersion() const {
-    return {SHOULU_VERSION_MAJOR, SHOULU_VERSION_MINOR, SHOULU_VERSION_PATCH};
-}
-
 void Form1Window::endProgram() {
-    // Leaving through _exit: no handler, destructor or nested event loop runs after this.
+    // Leaving through _Exit: no handler, destructor or nested event loop runs after this.
     std::fflush(nullptr);
-    ::_exit(0);
+    std::_Exit(0);
 }
 
 int Form1Window::execModal(QDialog &dialog) {
@@ -505,6 +482,78 @@ void Form1Window::closeEvent(QCloseEvent *event) {
     // A confirmed close ends the program inside ConfirmClose; the window never closes itself.
     event->ignore();
     ConfirmClose(*this);
+}
+
+void Form1Window::connectResultsTools() {
+    // Several rows can be selected, for copying them; in-place editing stays off.
+    listview1_->setSelectionMode(QAbstractItemView::ExtendedSelection);
+    contextMenus_ =
+        std::make_unique<ContextMenus>(*list1_, *listview1_, *this, *form1_,
+                                       [this](QDialog &dialog) { return execModal(dialog); });
+    sorting_ =
+        std::make_unique<ResultsSorting>(*listview1_, [this] { return !form1_->batchRunning(); });
+}
+
+int Form1Window::rowCount() const {
+    return listview1_->rowCount();
+}
+
+QString Form1Window::rowCell(int row, int column) const {
+    const QTableWidgetItem *item = listview1_->item(row, column);
+    return item != nullptr ? item->text() : QString();
+}
+
+QList<int> Form1Window::selectedRows() const {
+    QList<int> rows;
+    for (const QModelIndex &index : listview1_->selectionModel()->selectedRows()) {
+        rows.append(index.row());
+    }
+    std::sort(rows.begin(), rows.end());
+    return rows;
+}
+
+QString Form1Window::clipboardText() const {
+    return QGuiApplication::clipboard()->text();
+}
+
+void Form1Window::setClipboardText(const QString &text) {
+    QGuiApplication::clipboard()->setText(text);
+}
+
+std::optional<QString> Form1Window::saveFileDialog(const QString &title, const QString &filter,
+                                                   const QString &proposedPath) {
+    return runFileDialog(true, title, filter, proposedPath);
+}
+
+std::optional<QString> Form1Window::runFileDialog(bool save, const QString &title,
+                                                  const QString &filter, const QString &start) {
+    // Qt's own dialog writes its state into the user's settings when it goes; the program keeps
+    // no settings, so whatever it wrote is put back as it was.
+    const QtSettingsRestorer restorer(QStringLiteral("FileDialog"));
+    QFileDialog dialog(this, title, start, QtFileFilter(filter));
+    dialog.setOption(QFileDialog::DontUseNativeDialog);
+    if (save) {
+        dialog.setObjectName(QStringLiteral("SaveDialog"));
+        dialog.setAcceptMode(QFileDialog::AcceptSave);
+        dialog.setFileMode(QFileDialog::AnyFile);
+        dialog.setDefaultSuffix(QStringLiteral("csv"));
+    } else {
+        dialog.setObjectName(QStringLiteral("Cl1"));
+        dialog.setAcceptMode(QFileDialog::AcceptOpen);
+        dialog.setFileMode(QFileDialog::ExistingFile);
+    }
+    if (execModal(dialog) != QDialog::Accepted) {
+        return std::nullopt;
+    }
+    const QStringList files = dialog.selectedFiles();
+    if (files.isEmpty()) {
+        return std::nullopt;
+    }
+    return files.first();
+}
+
+QString Form1Window::documentsFolder() const {
+    return QStandardPaths::writableLocation(QStandardPaths::DocumentsLocation);
 }
 
 } // namespace shoulu

@@ -20,6 +20,9 @@ class QTimer;
 
 namespace shoulu {
 
+class ContextMenus;
+class ResultsSorting;
+
 // Compile-time addresses the window hands to its logic.
 struct ServiceUrls {
     QString query;   // query service origin
@@ -46,7 +49,6 @@ public:
     void Form_Load();
 
     Form1 &logic() { return *form1_; }
-    VersionCheck &versionCheck() { return *versionCheck_; }
 
     // WindowOps
     void clearQueue() override;
@@ -54,10 +56,9 @@ public:
     void appendQueueEntries(const QStringList &texts) override;
     int queueCount() const override;
     QString queueEntry(int index) const override;
-    void setQueueEntry(int index, const QString &text) override;
     void removeQueueEntry(int index) override;
     int selectedIndex() const override;
-    void setSelectedIndex(int index) override;
+    void highlightQueueEntry(int index) override;
     void setQueueToolTip(const QString &text) override;
     void setQueueEnabled(bool enabled) override;
     void clearRows() override;
@@ -77,12 +78,24 @@ public:
                              MessageButtons buttons) override;
     std::optional<QString> openFileDialog(const QString &title, const QString &filter,
                                           const QString &initialFolder) override;
-    void showAddDomainDialog() override;
-    void processEvents() override;
     void openBrowser(const QString &url) override;
     QString programFolder() const override;
-    ProgramVersion programVersion() const override;
     void endProgram() override;
+
+    // Results table, clipboard and save dialog (WindowOps), and the menus, shortcuts and
+    // sorting that use them.
+    int rowCount() const override;
+    QString rowCell(int row, int column) const override;
+    QList<int> selectedRows() const override;
+    QString clipboardText() const override;
+    void setClipboardText(const QString &text) override;
+    std::optional<QString> saveFileDialog(const QString &title, const QString &filter,
+                                          const QString &proposedPath) override;
+    QString documentsFolder() const override;
+    ContextMenus &contextMenus() { return *contextMenus_; }
+
+    // Command6: the add-domain dialog (Form2), modal.
+    void showAddDomainDialog();
 
 protected:
     // Runs a modal dialog and returns its result code.
@@ -111,8 +124,16 @@ private:
     ServiceUrls urls_;
     std::unique_ptr<Form1> form1_;
     std::unique_ptr<VersionCheck> versionCheck_;
-    // Set while code changes the selection, so List1_Click runs once, from setSelectedIndex.
+    // Set while code moves the highlight, so only the user's selections reach List1_Click.
     bool settingSelection_ = false;
+
+    void connectResultsTools();
+    // The file-open dialog (Cl1), or the export's save dialog: the chosen path, or nothing.
+    std::optional<QString> runFileDialog(bool save, const QString &title, const QString &filter,
+                                         const QString &start);
+    // Declared last, so they go before the widgets whose signals they hear.
+    std::unique_ptr<ContextMenus> contextMenus_;
+    std::unique_ptr<ResultsSorting> sorting_;
 };
 
 // "文本文件|*.txt" → "文本文件 (*.txt)"; pairs of label and pattern, patterns split by ';'.

@@ -8,8 +8,8 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
-#include <QScreen>
-#include <QStyle>
+
+#include <limits>
 
 namespace shoulu {
 
@@ -32,6 +32,8 @@ Form2Dialog::Form2Dialog(QWidget *parent)
     label1_->setGeometry(16, 16, 140, 20);
     text1_->setObjectName(QStringLiteral("Text1"));
     text1_->setGeometry(16, 48, 289, 23);
+    // QLineEdit would cut input at 32767 characters without a word; the checks decide instead.
+    text1_->setMaxLength(std::numeric_limits<int>::max());
     check1_->setObjectName(QStringLiteral("Check1"));
     check1_->setGeometry(16, 112, 145, 17);
     check1_->setCursor(HandCursor());
@@ -48,11 +50,7 @@ Form2Dialog::Form2Dialog(QWidget *parent)
     setTabOrder(text1_, check1_);
     command1_->setFocus();
 
-    if (const QScreen *screen = this->screen()) {
-        // The client area is centred; the frame is not known before the window is mapped.
-        setGeometry(QStyle::alignedRect(Qt::LeftToRight, Qt::AlignCenter, size(),
-                                        screen->availableGeometry()));
-    }
+    CentreFrameOnScreen(*this);
 
     connect(command1_, &QPushButton::clicked, this, [this] {
         if (onAdd) {

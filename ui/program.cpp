@@ -7,7 +7,7 @@
 namespace shoulu {
 
 std::unique_ptr<Form1Window> CreateProgramWindow() {
-    return std::make_unique<Form1Window>(HttpGet, PostForm,
+    return std::make_unique<Form1Window>(FetchGet, PostForm,
                                          ServiceUrls{SHOULU_QUERY_BASE_URL, SHOULU_VERSION_BASE_URL,
                                                      SHOULU_SITE_BASE_URL, SHOULU_STUDIO_URL,
                                                      SHOULU_COMPANY_URL});

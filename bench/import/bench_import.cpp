@@ -17,7 +17,7 @@ int main(int argc, char *argv[]) {
     std::unique_ptr<shoulu::testing::FakeWindow> window;
     const auto prepare = [&]() -> shoulu::WindowOps & {
         window = std::make_unique<shoulu::testing::FakeWindow>();
-        window->fileDialogAnswers.append(path);
+        window->script.answers.append(shoulu::testing::ChooseFile{path});
         return *window;
     };
     const int runs = 11;

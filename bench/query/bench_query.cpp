@@ -1,9 +1,10 @@
 // One domain query over HTTPS on loopback (token, request, parse, row, status) against a bare
 // QNetworkAccessManager GET of the same URL, in the same process and run.
+#include "bench/common/median.h"
 #include "core/form1.h"
+#include "net/http_client.h"
 #include "net/http_get.h"
-#include "net/md5.h"
-#include "net/tls_trust.h"
+#include "net/protocol.h"
 #include "tests/support/fake_window.h"
 #include "tests/support/https_test_server.h"
 
@@ -23,6 +24,8 @@
 
 using namespace shoulu;
 using namespace shoulu::testing;
+
+using shoulu::bench::MedianMicroseconds;
 
 namespace {
 
@@ -44,6 +47,8 @@ std::unique_ptr<HttpsTestServer> StartServer(const TestCertificates &certificate
 // The bare client: a new request per call on one kept manager, waited for in its own loop.
 QByteArray BareGet(QNetworkAccessManager &manager, const QString &url) {
     QNetworkRequest request{QUrl(url)};
+    // The same trust as the program's client, so both check the same chain.
+    request.setSslConfiguration(HttpClient::current()->tls());
     request.setRawHeader("If-Modified-Since", "0");
     QNetworkReply *reply = manager.get(request);
     QEventLoop loop;
@@ -62,7 +67,7 @@ struct FullQuery {
     QString lastUrl;
     Form1 form;
 
-    explicit FullQuery(const QString &baseUrl, GetFunction get = HttpGet)
+    explicit FullQuery(const QString &baseUrl, GetFunction get = FetchGet)
         : form(
               window,
               [this, get](const QString &url) {
@@ -71,7 +76,6 @@ struct FullQuery {
               },
               baseUrl) {
         window.queue = {kEntry};
-        window.onSelectionChanged = [this] { form.List1_Click(); };
     }
 
     // True when the query produced its row.
@@ -87,15 +91,6 @@ qint64 Nanoseconds(const std::function<void()> &work) {
     timer.start();
     work();
     return timer.nsecsElapsed();
-}
-
-double MedianMicroseconds(std::vector<qint64> samples) {
-    std::sort(samples.begin(), samples.end());
-    const std::size_t mid = samples.size() / 2;
-    const double median = samples.size() % 2 == 1
-                              ? double(samples[mid])
-                              : (double(samples[mid - 1]) + double(samples[mid])) / 2.0;
-    return median / 1000.0;
 }
 
 void Report(const char *what, const std::vector<qint64> &full, const std::vector<qint64> &bare) {
@@ -122,7 +117,7 @@ int main(int argc, char *argv[]) {
         std::fprintf(stderr, "no test certificates: %s\n", qPrintable(error));
         return 1;
     }
-    TrustExtraCaCertificates(certificates->caPem);
+    HttpClient client(certificates->caPem);
     QNetworkAccessManager bareManager;
 
     // A first query opens a new TLS connection. Each round uses a fresh server on a new port,
@@ -145,9 +140,7 @@ int main(int argc, char *argv[]) {
         qint64 fullNs = 0;
         qint64 bareNs = 0;
         QByteArray body;
-        const QString url =
-            server->url(QStringLiteral("/index.php/Index/web_collection?url=") + kEntry +
-                        QStringLiteral("&token=") + Md5Hex(kEntry + QStringLiteral("lumbe"), 32));
+        const QString url = QueryUrl(server->url(QString()), kEntry);
         const auto runBare = [&] { body = BareGet(bareManager, url); };
         if (round % 2 == 0) {
             fullNs = Nanoseconds(runFull);
@@ -202,7 +195,7 @@ int main(int argc, char *argv[]) {
     Report("later queries", laterFull, laterBare);
     // The query's own work alone: the same steps with an answer handed over at once.
     FullQuery offline(QStringLiteral("https://127.0.0.1:1"),
-                      [](const QString &) { return QString::fromUtf8(kAnswer); });
+                      [](const QString &) { return HttpResult{QString::fromUtf8(kAnswer)}; });
     std::vector<qint64> offlineRuns;
     for (int i = 0; i < laterRounds; ++i) {
         offlineRuns.push_back(Nanoseconds([&] { offline.run(); }));

@@ -8,6 +8,8 @@
 //   bench_startup bare       (child) a QWidget with one QPushButton
 #include "bench/import/import_bench.h"
 #include "core/domain_import.h"
+#include "net/http_client.h"
+#include "net/tls_trust.h"
 #include "ui/form1_window.h"
 #include "ui/look.h"
 #include "ui/program.h"
@@ -63,6 +65,7 @@ long ResidentKilobytes() {
 int RunProgramChild(int argc, char *argv[]) {
     QApplication application(argc, argv);
     shoulu::InstallChineseTranslations(application);
+    shoulu::HttpClient http(shoulu::CompiledInCaPem());
     const auto window = shoulu::CreateProgramWindow();
     window->Form_Load();
     ReportAndExit(*window);
@@ -120,7 +123,7 @@ double Median(std::vector<double> values) {
 class BenchWindow : public shoulu::Form1Window {
 public:
     explicit BenchWindow(QString listPath)
-        : Form1Window([](const QString &) { return QString(); },
+        : Form1Window([](const QString &) { return shoulu::HttpResult{}; },
                       [](const QString &, const QString &) { return QString(); },
                       {QString(), QString(), QString(), QString(), QString()})
         , listPath_(std::move(listPath)) {}

@@ -11,11 +11,6 @@ class TestStartup : public QObject {
     Q_OBJECT
 
 private slots:
-    void versionTextHasNoLeadingZerosOrPadding() {
-        QCOMPARE(shoulu::VersionText({2, 1, 0}), QStringLiteral("V2.1.0"));
-        QCOMPARE(shoulu::VersionText({10, 0, 12}), QStringLiteral("V10.0.12"));
-    }
-
     void skinPathAlwaysUsesForwardSlash() {
         QCOMPARE(shoulu::SkinFilePath(QStringLiteral("/opt/shoulu")),
                  QStringLiteral("/opt/shoulu/skinh.she"));
@@ -25,7 +20,7 @@ private slots:
 
     void closeConfirmationYesEndsNoKeeps() {
         FakeWindow yes;
-        yes.messageAnswers = {MessageAnswer::Yes};
+        yes.script.answers = {MessageAnswer::Yes};
         QVERIFY(shoulu::ConfirmClose(yes));
         QVERIFY(yes.ended);
         QCOMPARE(yes.messages.size(), 1);
@@ -35,7 +30,7 @@ private slots:
 
         FakeWindow no;
         no.queue = {QStringLiteral("a.com")};
-        no.messageAnswers = {MessageAnswer::No};
+        no.script.answers = {MessageAnswer::No};
         QVERIFY(!shoulu::ConfirmClose(no));
         QVERIFY(!no.ended);
         QCOMPARE(no.queue, QStringList{QStringLiteral("a.com")});

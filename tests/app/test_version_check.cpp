@@ -134,7 +134,9 @@ private slots:
         QFETCH(QStringList, browser);
 
         Rig rig(answer);
-        rig.window.messageAnswers = answers;
+        for (const MessageAnswer answer : answers) {
+            rig.window.script.answers.append(answer);
+        }
         QVERIFY(rig.window.fireTimer(TimerId::Timer2));
 
         QStringList shown;

@@ -11,6 +11,10 @@ QString FullAnswer(const QString &domain) {
         .arg(domain);
 }
 
+HttpResult Answered(const QString &body) {
+    return {body, HttpFailure::None};
+}
+
 QString EntryOfUrl(const QString &url) {
     const qsizetype start = url.indexOf(QStringLiteral("?url=")) + 5;
     const qsizetype end = url.indexOf(QStringLiteral("&token="));
@@ -20,8 +24,7 @@ QString EntryOfUrl(const QString &url) {
 QueryHarness::QueryHarness()
     : form(
           window, [this](const QString &url) { return get(url); }, kQueryBase) {
-    answer = [](const QString &entry) { return FullAnswer(entry); };
-    window.onSelectionChanged = [this] { form.List1_Click(); };
+    answer = [](const QString &entry) { return Answered(FullAnswer(entry)); };
     window.onTimer1 = [this] { form.Timer1_Timer(); };
 }
 
@@ -35,7 +38,7 @@ void QueryHarness::startIdle() {
     window.timerEnabled[TimerId::Timer2] = false;
 }
 
-QString QueryHarness::get(const QString &url) {
+HttpResult QueryHarness::get(const QString &url) {
     const int call = static_cast<int>(urls.size());
     const QString entry = EntryOfUrl(url);
     urls.append(url);

@@ -15,6 +15,9 @@ inline const QString kQueryBase = QStringLiteral("https://query.test");
 // A complete query answer whose row reads domain, "1 / 2", "3 / 4", "5 / 6".
 QString FullAnswer(const QString &domain);
 
+// An answer that arrived with body.
+HttpResult Answered(const QString &body);
+
 // The url value of a query URL, percent-decoded.
 QString EntryOfUrl(const QString &url);
 
@@ -32,11 +35,11 @@ public:
     QStringList urls;
     QStringList queried;
     std::function<void(int call, const QString &entry)> during;
-    std::function<QString(const QString &entry)> answer;
+    std::function<HttpResult(const QString &entry)> answer;
     Form1 form;
 
 private:
-    QString get(const QString &url);
+    HttpResult get(const QString &url);
 };
 
 } // namespace shoulu::testing

@@ -1,3 +1,4 @@
+#include "core/domain_import.h"
 #include "tests/core/query_harness.h"
 
 #include <QFile>
@@ -59,6 +60,7 @@ private slots:
     void startQueriesFirstEntryBeforeTheTimer_data();
     void startQueriesFirstEntryBeforeTheTimer();
     void skipsRunWithinOneTick();
+    void fullQueueOfSkipsDoesNotNest();
     void lastEntryWithoutSuffixCompletesInTheSameTick_data();
     void lastEntryWithoutSuffixCompletesInTheSameTick();
     void shortQueues_data();
@@ -75,6 +77,7 @@ private slots:
     void cxDuringBatchKeepsItQuerying();
     void batchStateChangedWhileCxWaits();
     void sliderAndInit();
+    void recheckKeepsRowsAndQueriesOnlyTheFailed();
 };
 
 void BatchRunTest::emptyQueueShowsMessageWhateverTheCaption_data() {
@@ -148,6 +151,23 @@ void BatchRunTest::skipsRunWithinOneTick() {
     QCOMPARE(h.queried.last(), QStringLiteral("e.com"));
     QCOMPARE(h.window.panel2History.mid(3), (QStringList{Status("e.com", 5, 0), kDone}));
     QCOMPARE(IdleMismatch(h), QString());
+}
+
+void BatchRunTest::fullQueueOfSkipsDoesNotNest() {
+    // One nested selection per skip would need 32766 stack frames of the handler.
+    QueryHarness h;
+    QStringList queue(kMaxQueueEntries - 1, QStringLiteral("EXAMPLE.COM"));
+    queue.append(QStringLiteral("a.com"));
+    h.setQueue(queue);
+    h.form.Command2_Click();
+    QCOMPARE(h.queried, QStringList{"a.com"});
+    QCOMPARE(h.form.batchPos(), kMaxQueueEntries - 1);
+    QCOMPARE(h.window.selected, kMaxQueueEntries - 1);
+    QCOMPARE(h.window.panels[2], Status("a.com", kMaxQueueEntries, 0));
+    QCOMPARE(h.form.failedEntries().size(), kMaxQueueEntries - 1);
+    QCOMPARE(h.form.failedEntries().last().reason, QStringLiteral("域名不正确"));
+    QVERIFY(h.window.fireTimer(TimerId::Timer1));
+    QCOMPARE(h.window.panels[2], kDone); // skips are not counted as unanswered
 }
 
 void BatchRunTest::lastEntryWithoutSuffixCompletesInTheSameTick_data() {
@@ -319,7 +339,7 @@ void BatchRunTest::importDuringBatch() {
     h.setQueue({"a.com", "b.com", "c.com", "d.com"});
     h.form.Command2_Click();
     h.window.fireTimer(TimerId::Timer1);
-    h.window.fileDialogAnswers = {path};
+    h.window.script.answers = {ChooseFile{path}};
     h.form.Command1_Click();
     // The gate is on, so selecting the last loaded entry queries it.
     QCOMPARE(h.queried.last(), QStringLiteral("r.com"));
@@ -341,7 +361,7 @@ void BatchRunTest::importOfEmptyFileDuringBatch() {
     QueryHarness h;
     h.setQueue({"a.com", "b.com", "c.com"});
     h.form.Command2_Click();
-    h.window.fileDialogAnswers = {path};
+    h.window.script.answers = {ChooseFile{path}};
     h.form.Command1_Click();
     QVERIFY(h.window.queue.isEmpty());
     h.form.Command2_Click();
@@ -362,7 +382,7 @@ void BatchRunTest::cxWhileIdle() {
     QCOMPARE(h.window.panels[2], Status("b.com", 2, 0));
     QCOMPARE(IdleMismatch(h), QString());
     // Selecting by hand afterwards queries nothing; the next start clears the row.
-    h.window.setSelectedIndex(0);
+    h.form.select(0);
     QCOMPARE(h.queried.size(), 1);
     h.form.Command2_Click();
     QCOMPARE(RowTexts(h.window), QStringList{"a.com"});
@@ -419,6 +439,39 @@ void BatchRunTest::sliderAndInit() {
         QCOMPARE(h.window.label2, QString::number(pace) + QStringLiteral("秒/次"));
     }
     QCOMPARE(h.window.timerInterval[TimerId::Timer1], 1000); // the pace waits for a start
+}
+
+void BatchRunTest::recheckKeepsRowsAndQueriesOnlyTheFailed() {
+    QueryHarness h;
+    h.startIdle();
+    h.form.recheckFailed(); // nothing failed yet: nothing happens
+    QVERIFY(!h.form.batchRunning());
+    h.setQueue({"a.com", "gone.com", "BAD.IO", "b.com"});
+    h.answer = [](const QString &entry) {
+        return Answered(entry == QStringLiteral("gone.com")
+                            ? QStringLiteral(R"({"result":0,"message":"暂无数据"})")
+                            : FullAnswer(entry));
+    };
+    h.form.Command2_Click();
+    h.form.recheckFailed(); // refused while a batch runs
+    QCOMPARE(h.window.queue.size(), 4);
+    while (h.window.fireTimer(TimerId::Timer1)) {
+    }
+    QCOMPARE(RowTexts(h.window), (QStringList{"a.com", "b.com"}));
+    QCOMPARE(h.form.failedEntries().size(), 2);
+
+    h.answer = [](const QString &entry) { return Answered(FullAnswer(entry)); };
+    h.queried.clear();
+    h.form.recheckFailed();
+    while (h.window.fireTimer(TimerId::Timer1)) {
+    }
+    QCOMPARE(h.window.queue, (QStringList{"gone.com", "BAD.IO"}));
+    QCOMPARE(h.queried, QStringList{"gone.com"});
+    QCOMPARE(RowTexts(h.window), (QStringList{"a.com", "b.com", "gone.com"}));
+    QCOMPARE(h.form.failedEntries().size(), 1);
+    QCOMPARE(h.form.failedEntries()[0].domain, QStringLiteral("BAD.IO"));
+    QCOMPARE(h.window.panels[2], kDone);
+    QCOMPARE(IdleMismatch(h), QString());
 }
 
 QTEST_APPLESS_MAIN(BatchRunTest)

@@ -8,6 +8,8 @@
 using namespace shoulu;
 using namespace shoulu::testing;
 
+Q_DECLARE_METATYPE(shoulu::HttpResult)
+
 namespace {
 
 // An oracle independent of the program's digest, valid for ASCII texts.
@@ -45,19 +47,19 @@ private slots:
     void statusNamesEntryCountAndRemaining();
     void suffixTestDecidesWhatIsSent_data();
     void suffixTestDecidesWhatIsSent();
-    void faultyAnswersLeaveTableAndStatus_data();
-    void faultyAnswersLeaveTableAndStatus();
+    void failedQueriesAreToldAndAddNoRow_data();
+    void failedQueriesAreToldAndAddNoRow();
     void answerTextKeepsTheLastAnswer();
 };
 
 void DomainQueryTest::gateOffOnlySetsToolTip() {
     QueryHarness h;
     h.setQueue({QStringLiteral("a.com"), QStringLiteral("example.com")});
-    h.window.setSelectedIndex(1);
+    h.form.select(1);
     QCOMPARE(h.window.queueToolTip, QStringLiteral("双击列表删除:example.com"));
     // Selecting the selected entry again runs the handler again.
     h.window.queue[1] = QStringLiteral("b.com");
-    h.window.setSelectedIndex(1);
+    h.form.select(1);
     QCOMPARE(h.window.queueToolTip, QStringLiteral("双击列表删除:b.com"));
     QVERIFY(h.urls.isEmpty());
     QVERIFY(h.window.rows.isEmpty());
@@ -102,10 +104,10 @@ void DomainQueryTest::rowComesFromTheAnswer() {
     QueryHarness h;
     h.setQueue({QStringLiteral("中文.com")});
     h.answer = [](const QString &) {
-        return QStringLiteral(R"({"info":{"web":{"domain":"www.zhongwen.com"},)"
-                              R"("bd":{"site":1234567,"domain":"12,345"},)"
-                              R"("so":{"site":"0","domain":0},)"
-                              R"("bing":{"domain":"9","site":"8"}},"msg":"ignored"})");
+        return Answered(QStringLiteral(R"({"info":{"web":{"domain":"www.zhongwen.com"},)"
+                                       R"("bd":{"site":1234567,"domain":"12,345"},)"
+                                       R"("so":{"site":"0","domain":0},)"
+                                       R"("bing":{"domain":"9","site":"8"}},"msg":"ignored"})"));
     };
     h.form.cx();
     QCOMPARE(h.urls.size(), 1);
@@ -163,42 +165,57 @@ void DomainQueryTest::suffixTestDecidesWhatIsSent() {
     QCOMPARE(h.form.batchPos(), 0);
 }
 
-void DomainQueryTest::faultyAnswersLeaveTableAndStatus_data() {
-    QTest::addColumn<QString>("answer");
+void DomainQueryTest::failedQueriesAreToldAndAddNoRow_data() {
+    QTest::addColumn<HttpResult>("result");
+    QTest::addColumn<QString>("reason");
+    const QString unreadable = QStringLiteral("返回内容无法识别");
     const QString full = FullAnswer(QStringLiteral("a.com"));
-    QTest::newRow("empty") << QString();
-    QTest::newRow("html error page") << "<html><body>502 Bad Gateway</body></html>";
-    QTest::newRow("truncated json") << full.left(full.size() - 2);
-    QTest::newRow("array") << "[" + full + "]";
-    QTest::newRow("number") << "42";
-    QTest::newRow("string") << "\"a.com\"";
-    QTest::newRow("null") << "null";
-    QTest::newRow("empty object") << "{}";
-    QTest::newRow("info not an object") << R"({"info":5})";
+    const auto body = [](const QString &text) { return HttpResult{text, HttpFailure::None}; };
+    QTest::newRow("empty") << body(QString()) << unreadable;
+    QTest::newRow("html error page")
+        << body("<html><body>502 Bad Gateway</body></html>") << unreadable;
+    QTest::newRow("truncated json") << body(full.left(full.size() - 2)) << unreadable;
+    QTest::newRow("array") << body("[" + full + "]") << unreadable;
+    QTest::newRow("null") << body("null") << unreadable;
+    QTest::newRow("info not an object") << body(R"({"info":5})") << unreadable;
     const QStringList paths = {"web.domain", "bd.site",   "bd.domain",  "so.site",
                                "so.domain",  "bing.site", "bing.domain"};
     for (const QString &path : paths) {
-        QTest::newRow(qPrintable("lacks " + path)) << AnswerWithout(path);
+        QTest::newRow(qPrintable("lacks " + path)) << body(AnswerWithout(path)) << unreadable;
     }
-    QTest::newRow("engine is a number")
-        << R"({"info":{"web":{"domain":"a.com"},"bd":7,"so":{"site":"3","domain":"4"},)"
-           R"("bing":{"site":"5","domain":"6"}}})";
+    QTest::newRow("service refusal")
+        << body(QStringLiteral(R"({"result":0,"message":" 暂无该域名的\n收录数据 "})"))
+        << QStringLiteral("暂无该域名的 收录数据");
+    QTest::newRow("long refusal is cut")
+        << body(QStringLiteral(R"({"result":0,"message":"%1"})").arg(QString(70, u'错')))
+        << QString(60, u'错') + QStringLiteral("…");
+    QTest::newRow("refused") << HttpResult{{}, HttpFailure::ConnectFailed}
+                             << QStringLiteral("无法连接查询服务");
+    QTest::newRow("timed out") << HttpResult{{}, HttpFailure::TimedOut}
+                               << QStringLiteral("查询服务无响应");
+    QTest::newRow("tls") << HttpResult{{}, HttpFailure::TlsFailed}
+                         << QStringLiteral("证书校验失败");
+    QTest::newRow("too large") << HttpResult{{}, HttpFailure::TooLarge} << unreadable;
 }
 
-void DomainQueryTest::faultyAnswersLeaveTableAndStatus() {
-    QFETCH(QString, answer);
+void DomainQueryTest::failedQueriesAreToldAndAddNoRow() {
+    QFETCH(HttpResult, result);
+    QFETCH(QString, reason);
     QueryHarness h;
-    h.setQueue({QStringLiteral("a.com"), QStringLiteral("b.com")});
+    h.setQueue({QStringLiteral("a<b>x</b>.com"), QStringLiteral("b.com")});
     h.window.rows.append(FakeWindow::Row{QStringLiteral("old.com"), {"1 / 1", "2 / 2", "3 / 3"}});
-    h.window.panels[2] = QStringLiteral("before");
-    h.answer = [answer](const QString &) { return answer; };
-    h.form.cx();
-    QCOMPARE(h.queried, QStringList{QStringLiteral("b.com")});
-    QCOMPARE(h.window.rows.size(), 1);
-    QCOMPARE(h.window.rows.first().text, QStringLiteral("old.com"));
-    QCOMPARE(h.window.panels[2], QStringLiteral("before"));
-    QVERIFY(h.window.panel2History.isEmpty());
-    QVERIFY(!h.form.queryGate());
+    h.answer = [result](const QString &) { return result; };
+    h.startIdle();
+    h.form.Command2_Click();
+    QVERIFY(h.window.fireTimer(TimerId::Timer1));
+    QCOMPARE(h.queried, (QStringList{"a<b>x</b>.com", "b.com"}));
+    QVERIFY(h.window.rows.isEmpty());
+    QCOMPARE(h.window.panel2History.value(1),
+             "a<b>x</b>.com查询失败(" + reason + ") | 共：2个域名 | 剩余查询：1个");
+    QCOMPARE(h.window.panels[2], QStringLiteral("所有域名已查询完毕! 其中2个未查到"));
+    QCOMPARE(h.form.failedEntries().size(), 2);
+    QCOMPARE(h.form.failedEntries()[0].domain, QStringLiteral("a<b>x</b>.com"));
+    QCOMPARE(h.form.failedEntries()[1].reason, reason);
 }
 
 void DomainQueryTest::answerTextKeepsTheLastAnswer() {

@@ -1,4 +1,6 @@
 #include "core/add_domain.h"
+#include "core/domain_import.h"
+#include "core/queue_tools.h"
 #include "tests/core/query_harness.h"
 
 #include <QTest>
@@ -34,6 +36,12 @@ private slots:
     void doubleClickRemovesTheSelectedEntry();
     void doubleClickWithoutSelection();
     void mouseDownImportsOnlyIntoAnEmptyQueue();
+    void pasteAppendsLikeTheImport_data();
+    void pasteAppendsLikeTheImport();
+    void pasteStopsAtTheLimit();
+    void removeDuplicates_data();
+    void removeDuplicates();
+    void clearAsksFirst();
 };
 
 void ListEditingTest::addRejects_data() {
@@ -92,7 +100,7 @@ void ListEditingTest::addAppendsUnchanged() {
     // A duplicate is appended as well; selection and status stay.
     QCOMPARE(h.window.queue, (QStringList{"a.com", text, text}));
     QCOMPARE(h.window.selected, 0);
-    QCOMPARE(h.window.selectionEvents, 0);
+    QCOMPARE(h.window.highlights, 0);
     QCOMPARE(h.window.panels[2], QStringLiteral("before"));
     QCOMPARE(h.window.messages.size(), 1);
     QCOMPARE(h.window.messages[0].text, QStringLiteral("域名添加成功.."));
@@ -153,7 +161,7 @@ void ListEditingTest::doubleClickRemovesTheSelectedEntry() {
     QueryHarness h;
     h.setQueue({"a.com", "b.com", "c.com", "d.com", "e.com"});
     h.form.cx(); // a row that outlives its entry
-    h.window.setSelectedIndex(2);
+    h.form.select(2);
     const QString toolTip = h.window.queueToolTip;
     const QString status = h.window.panels[2];
     h.form.List1_DblClick();
@@ -164,7 +172,7 @@ void ListEditingTest::doubleClickRemovesTheSelectedEntry() {
     QVERIFY(h.window.messages.isEmpty());
 
     h.setQueue({"e.com"});
-    h.window.setSelectedIndex(0);
+    h.form.select(0);
     h.form.List1_DblClick();
     QVERIFY(h.window.queue.isEmpty());
     QCOMPARE(h.window.rows.first().text, QStringLiteral("e.com"));
@@ -188,7 +196,7 @@ void ListEditingTest::mouseDownImportsOnlyIntoAnEmptyQueue() {
     QVERIFY(h.window.messages.isEmpty());
     QVERIFY(h.window.fileDialogs.isEmpty());
 
-    h.window.setSelectedIndex(0);
+    h.form.select(0);
     h.form.List1_DblClick();
     // Empty now: each press asks again, also after a cancelled dialog.
     h.form.List1_MouseDown();
@@ -198,6 +206,92 @@ void ListEditingTest::mouseDownImportsOnlyIntoAnEmptyQueue() {
     QCOMPARE(h.window.messages.size(), 2);
     QCOMPARE(h.window.messages[0].title, QStringLiteral("提示"));
     QVERIFY(h.window.queue.isEmpty());
+}
+
+void ListEditingTest::pasteAppendsLikeTheImport_data() {
+    QTest::addColumn<QString>("clipboard");
+    QTest::addColumn<QStringList>("queue");
+    QTest::addColumn<QString>("status");
+    QTest::newRow("line ends and prefixes")
+        << "http://www.b.com\r\nc.cn\n\nwww.d.net\re.com\r\n"
+        << QStringList{"a.com", "b.com", "c.cn", "d.net", "e.com"}
+        << "粘贴成功!添加4个域名,共5个域名";
+    QTest::newRow("kept as the import keeps them")
+        << "WWW.X.COM\n  \nwww.\na.com" << QStringList{"a.com", "WWW.X.COM", "  ", "", "a.com"}
+        << "粘贴成功!添加4个域名,共5个域名";
+    QTest::newRow("nothing to add") << "\r\n\n"
+                                    << QStringList{"a.com"} << "剪贴板中没有可添加的域名";
+}
+
+void ListEditingTest::pasteAppendsLikeTheImport() {
+    QFETCH(QString, clipboard);
+    QFETCH(QStringList, queue);
+    QFETCH(QString, status);
+    QueryHarness h;
+    h.setQueue({"a.com"});
+    h.window.selected = 0;
+    h.window.clipboard = clipboard;
+    PasteDomains(h.window);
+    QCOMPARE(h.window.queue, queue);
+    QCOMPARE(h.window.panels[2], status);
+    QCOMPARE(h.window.selected, 0);
+    QCOMPARE(h.window.highlights, 0);
+    QVERIFY(h.window.messages.isEmpty());
+}
+
+void ListEditingTest::pasteStopsAtTheLimit() {
+    QueryHarness h;
+    h.setQueue(QStringList(32765, QStringLiteral("a.com")));
+    h.window.clipboard = QStringLiteral("b.com\nc.com\nd.com\ne.com");
+    PasteDomains(h.window);
+    QCOMPARE(h.window.queue.size(), 32767);
+    QCOMPARE(h.window.queue.last(), QStringLiteral("c.com"));
+    QCOMPARE(h.window.panels[2], QStringLiteral("粘贴成功!添加2个域名,共32767个域名"));
+    QCOMPARE(h.window.messages.size(), 1);
+    QCOMPARE(h.window.messages[0].text, OverflowMessage(2));
+    QCOMPARE(h.window.messages[0].title, QStringLiteral("提示"));
+}
+
+void ListEditingTest::removeDuplicates_data() {
+    QTest::addColumn<QStringList>("before");
+    QTest::addColumn<QStringList>("after");
+    QTest::addColumn<QString>("status");
+    QTest::newRow("later repeats go")
+        << QStringList{"b.com", "a.com", "b.com", "A.com", "", "a.com", ""}
+        << QStringList{"b.com", "a.com", "A.com", ""} << "已去除3个重复域名,剩余4个域名";
+    QTest::newRow("none") << QStringList{"a.com", "b.com"} << QStringList{"a.com", "b.com"}
+                          << "列表中没有重复的域名";
+}
+
+void ListEditingTest::removeDuplicates() {
+    QFETCH(QStringList, before);
+    QFETCH(QStringList, after);
+    QFETCH(QString, status);
+    QueryHarness h;
+    h.setQueue(before);
+    RemoveDuplicateEntries(h.window);
+    QCOMPARE(h.window.queue, after);
+    QCOMPARE(h.window.panels[2], status);
+    QCOMPARE(h.window.highlights, 0);
+}
+
+void ListEditingTest::clearAsksFirst() {
+    QueryHarness h;
+    h.setQueue({"a.com", "b.com"});
+    h.window.appendRow();
+    h.window.script.answers = {MessageAnswer::No, MessageAnswer::Yes};
+    ClearQueueAsked(h.window);
+    QCOMPARE(h.window.queue.size(), 2);
+    ClearQueueAsked(h.window);
+    QVERIFY(h.window.queue.isEmpty());
+    QCOMPARE(h.window.rows.size(), 1);
+    QCOMPARE(h.window.panels[2], QStringLiteral("域名列表已清空"));
+    QCOMPARE(h.window.messages.size(), 2);
+    for (const auto &message : h.window.messages) {
+        QCOMPARE(message.text, QStringLiteral("确定要清空域名列表吗?"));
+        QCOMPARE(message.title, QStringLiteral("提示"));
+        QCOMPARE(message.buttons, MessageButtons::YesNo);
+    }
 }
 
 QTEST_APPLESS_MAIN(ListEditingTest)

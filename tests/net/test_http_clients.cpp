@@ -1,7 +1,7 @@
+#include "net/http_client.h"
 #include "net/http_get.h"
 #include "net/post_form.h"
 #include "net/tls_trust.h"
-#include "net/transfer.h"
 #include "tests/support/https_test_server.h"
 
 #include <QElapsedTimer>
@@ -14,7 +14,11 @@
 #include <memory>
 
 using namespace std::chrono_literals;
+
+Q_DECLARE_METATYPE(shoulu::HttpFailure)
+using shoulu::HttpFailure;
 using shoulu::HttpGet;
+using shoulu::HttpResult;
 using shoulu::PostForm;
 using shoulu::testing::Answer;
 using shoulu::testing::HttpsTestServer;
@@ -48,6 +52,20 @@ QString Fetch(const QByteArray &method, const QString &url) {
     return method == "GET" ? HttpGet(url) : PostForm(url, QStringLiteral("sn=tandri"));
 }
 
+HttpResult FetchResult(const QByteArray &method, const QString &url) {
+    return method == "GET" ? shoulu::FetchGet(url)
+                           : shoulu::FetchPost(url, QStringLiteral("sn=tandri"));
+}
+
+// What the limits of a test are unless it says otherwise: a fault shows as a failure, not as a
+// minute's hang.
+shoulu::HttpLimits TestLimits() {
+    shoulu::HttpLimits limits;
+    limits.stall = 10s;
+    limits.total = 30s;
+    return limits;
+}
+
 // Headers the HTTP stack adds on its own; anything else came from the client code.
 bool IsStackHeader(const QByteArray &name) {
     static const QList<QByteArray> stack = {
@@ -70,7 +88,7 @@ private slots:
         QString error;
         certificates_ = shoulu::testing::MakeTestCertificates(&error);
         QVERIFY2(certificates_.has_value(), qPrintable(error));
-        shoulu::TrustExtraCaCertificates(certificates_->caPem);
+        client_ = std::make_unique<shoulu::HttpClient>(certificates_->caPem);
         server_ = std::make_unique<HttpsTestServer>(*certificates_);
         QVERIFY(server_->listen());
         untrusted_ =
@@ -80,7 +98,7 @@ private slots:
     }
 
     void init() {
-        shoulu::SetHttpStallTimeout(10s); // a fault shows as a failure, not as a minute's hang
+        client_->setLimits(TestLimits());
         server_->setHandler({});
         server_->clearRequests();
     }
@@ -88,19 +106,23 @@ private slots:
     void cleanupTestCase() {
         untrusted_.reset();
         server_.reset();
-        shoulu::SetHttpStallTimeout(shoulu::kDefaultHttpStallTimeout);
+        client_.reset();
+        QCOMPARE(shoulu::HttpClient::current(), nullptr);
+        QCOMPARE(HttpGet(QStringLiteral("https://127.0.0.1/")), QString()); // no client, no request
     }
 
     void extraCaJoinsTheSystemStore() {
-        const QList<QSslCertificate> trusted =
-            QSslConfiguration::defaultConfiguration().caCertificates();
+        const QList<QSslCertificate> trusted = client_->tls().caCertificates();
         QVERIFY(trusted.contains(QSslCertificate(certificates_->caPem, QSsl::Pem)));
         const QList<QSslCertificate> system = QSslConfiguration::systemCaCertificates();
         for (const QSslCertificate &certificate : system) {
             QVERIFY(trusted.contains(certificate));
         }
-        shoulu::TrustExtraCaCertificates("no certificate here");
-        QCOMPARE(QSslConfiguration::defaultConfiguration().caCertificates(), trusted);
+        // The process-wide default stays untouched.
+        QVERIFY(!QSslConfiguration::defaultConfiguration().caCertificates().contains(
+            QSslCertificate(certificates_->caPem, QSsl::Pem)));
+        QCOMPARE(shoulu::TlsWithExtraCa("no certificate here").caCertificates(),
+                 QSslConfiguration::defaultConfiguration().caCertificates());
     }
 
     void getSendsOnlyIfModifiedSince() {
@@ -128,7 +150,7 @@ private slots:
                  QByteArray("/index.php/Index/web_collection?url=example.com&token=0123ABCD"));
         QCOMPARE(requests[1].target, requests[0].target);
         QCOMPARE(requests[2].target, QByteArray("/other"));
-        // One manager per thread: the kept-alive connection serves the repeat.
+        // The client keeps its manager: the kept-alive connection serves the repeat.
         QCOMPARE(requests[1].connection, requests[0].connection);
     }
 
@@ -175,6 +197,10 @@ private slots:
             QTest::addRow("%s 500", method.constData())
                 << method << 500 << QByteArray("<html>Internal Server Error</html>");
             QTest::addRow("%s 503", method.constData()) << method << 503 << QByteArray("busy");
+            for (const int status : {400, 401, 403, 418, 429, 502, 302}) {
+                QTest::addRow("%s %d", method.constData(), status)
+                    << method << status << QByteArray("error page ") + QByteArray::number(status);
+            }
             QTest::addRow("%s 200 empty", method.constData()) << method << 200 << QByteArray();
             QTest::addRow("%s 404 empty", method.constData()) << method << 404 << QByteArray();
         }
@@ -186,6 +212,17 @@ private slots:
         server_->route("/status", Answer::Text(status, body));
         QCOMPARE(Fetch(method, server_->url("/status")), QString::fromUtf8(body));
         QCOMPARE(server_->requests().size(), 1);
+    }
+
+    void redirectsAreFollowedOnlyWithATarget() {
+        Answer moved = Answer::Text(302, "moved");
+        moved.headers.append(std::pair<QByteArray, QByteArray>("Location", "/target"));
+        server_->route("/moved", moved);
+        server_->route("/target", Answer::Text(200, "arrived"));
+        QCOMPARE(HttpGet(server_->url("/moved")), QStringLiteral("arrived"));
+        QCOMPARE(PostForm(server_->url("/moved"), QStringLiteral("sn=tandri")),
+                 QStringLiteral("arrived"));
+        QCOMPARE(server_->requests().last().method, QByteArray("GET")); // as browsers do
     }
 
     void bodiesAreDecodedByCharset_data() {
@@ -224,6 +261,7 @@ private slots:
     void transportFailuresGiveEmptyText_data() {
         QTest::addColumn<QByteArray>("method");
         QTest::addColumn<QString>("url");
+        QTest::addColumn<HttpFailure>("failure");
         QTcpServer closed;
         QVERIFY(closed.listen(QHostAddress::LocalHost));
         const quint16 refusedPort = closed.serverPort();
@@ -235,25 +273,76 @@ private slots:
         server_->route("/close", close);
         for (const QByteArray method : {"GET", "POST"}) {
             const char *m = method.constData();
+            const HttpFailure connect = HttpFailure::ConnectFailed;
+            const HttpFailure invalid = HttpFailure::InvalidUrl;
             QTest::addRow("%s refused", m)
-                << method << QStringLiteral("https://127.0.0.1:%1/x").arg(refusedPort);
-            QTest::addRow("%s reset half-way", m) << method << server_->url("/reset");
-            QTest::addRow("%s closed unanswered", m) << method << server_->url("/close");
-            QTest::addRow("%s untrusted certificate", m) << method << untrusted_->url("/x");
+                << method << QStringLiteral("https://127.0.0.1:%1/x").arg(refusedPort) << connect;
+            QTest::addRow("%s reset half-way", m) << method << server_->url("/reset") << connect;
+            QTest::addRow("%s closed unanswered", m) << method << server_->url("/close") << connect;
+            QTest::addRow("%s untrusted certificate", m)
+                << method << untrusted_->url("/x") << HttpFailure::TlsFailed;
             QTest::addRow("%s plain http to https", m)
-                << method << server_->url("/x").replace("https:", "http:");
-            QTest::addRow("%s no such host", m) << method << "https://no-such-host.invalid/x";
-            QTest::addRow("%s ftp", m) << method << "ftp://127.0.0.1/x";
-            QTest::addRow("%s file", m) << method << "file:///etc/hostname";
-            QTest::addRow("%s data", m) << method << "data:text/plain,hello";
-            QTest::addRow("%s not a url", m) << method << "::not a url::";
-            QTest::addRow("%s empty", m) << method << "";
+                << method << server_->url("/x").replace("https:", "http:") << connect;
+            QTest::addRow("%s no such host", m)
+                << method << "https://no-such-host.invalid/x" << connect;
+            QTest::addRow("%s ftp", m) << method << "ftp://127.0.0.1/x" << invalid;
+            QTest::addRow("%s file", m) << method << "file:///etc/hostname" << invalid;
+            QTest::addRow("%s data", m) << method << "data:text/plain,hello" << invalid;
+            QTest::addRow("%s not a url", m) << method << "::not a url::" << invalid;
+            QTest::addRow("%s empty", m) << method << "" << invalid;
         }
     }
     void transportFailuresGiveEmptyText() {
         QFETCH(QByteArray, method);
         QFETCH(QString, url);
+        QFETCH(HttpFailure, failure);
+        const HttpResult result = FetchResult(method, url);
+        QCOMPARE(result.body, QString());
+        QCOMPARE(result.failure, failure);
         QCOMPARE(Fetch(method, url), QString());
+    }
+
+    // Each limit ends a request that would otherwise hold the program: a trickle that never
+    // stalls, an endless body, and a body the stack refuses to inflate.
+    void limitsEndARequest_data() {
+        QTest::addColumn<QByteArray>("method");
+        QTest::addColumn<QByteArray>("path");
+        QTest::addColumn<HttpFailure>("failure");
+        Answer trickle = Answer::Text(200, QByteArray(40, 'x'));
+        trickle.chunks = 40;
+        trickle.chunkInterval = 100ms; // a byte every 0.1 s: 4 s in all, never stalled
+        server_->route("/trickle", trickle);
+        server_->route("/huge", Answer::Text(200, QByteArray(3 * 1024 * 1024, 'x')));
+        QByteArray bomb = qCompress(QByteArray(64 * 1024 * 1024, '\0'), 9);
+        bomb.remove(0, 4); // qCompress's length prefix; the rest is a zlib stream
+        Answer deflated = Answer::Text(200, bomb, "application/json");
+        deflated.headers.append(std::pair<QByteArray, QByteArray>("Content-Encoding", "deflate"));
+        server_->route("/bomb", deflated);
+        for (const QByteArray method : {"GET", "POST"}) {
+            const char *m = method.constData();
+            QTest::addRow("%s trickle", m)
+                << method << QByteArray("/trickle") << HttpFailure::TimedOut;
+            QTest::addRow("%s huge", m) << method << QByteArray("/huge") << HttpFailure::TooLarge;
+            QTest::addRow("%s bomb", m) << method << QByteArray("/bomb") << HttpFailure::BadContent;
+        }
+    }
+    void limitsEndARequest() {
+        QFETCH(QByteArray, method);
+        QFETCH(QByteArray, path);
+        QFETCH(HttpFailure, failure);
+        shoulu::HttpLimits limits = TestLimits();
+        limits.total = 1s;
+        limits.maxBodyBytes = 2 * 1024 * 1024;
+        client_->setLimits(limits);
+        QElapsedTimer elapsed;
+        elapsed.start();
+        const HttpResult result = FetchResult(method, server_->url(QString::fromLatin1(path)));
+        QVERIFY2(elapsed.elapsed() < 3000, qPrintable(QString::number(elapsed.elapsed())));
+        QCOMPARE(result.body, QString());
+        // A bomb may trip the size cap before the stack's own check; either way no answer.
+        if (failure != HttpFailure::BadContent || result.failure != HttpFailure::TooLarge) {
+            QCOMPARE(result.failure, failure);
+        }
     }
 
     void stallLimitEndsAnUnansweredRequest_data() { bodiesAreDecodedByCharset_data(); }
@@ -262,7 +351,9 @@ private slots:
         Answer never = Answer::Never();
         never.delay = 5s; // hangs up then, so a client without a limit fails instead of hanging
         server_->route("/never", never);
-        shoulu::SetHttpStallTimeout(300ms);
+        shoulu::HttpLimits limits = TestLimits();
+        limits.stall = 300ms;
+        client_->setLimits(limits);
         QElapsedTimer elapsed;
         elapsed.start();
         QCOMPARE(Fetch(method, server_->url("/never")), QString());
@@ -276,7 +367,9 @@ private slots:
         slow.chunks = 8;
         slow.chunkInterval = 150ms; // about 1 s in all, never 400 ms without a byte
         server_->route("/slow", slow);
-        shoulu::SetHttpStallTimeout(400ms);
+        shoulu::HttpLimits limits = TestLimits();
+        limits.stall = 400ms;
+        client_->setLimits(limits);
         QCOMPARE(HttpGet(server_->url("/slow")),
                  QStringLiteral("0123456789abcdef0123456789abcdef"));
         QCOMPARE(PostForm(server_->url("/slow"), QString()),
@@ -358,6 +451,7 @@ private:
     std::optional<shoulu::testing::TestCertificates> certificates_;
     std::unique_ptr<HttpsTestServer> server_;
     std::unique_ptr<HttpsTestServer> untrusted_;
+    std::unique_ptr<shoulu::HttpClient> client_;
 };
 
 QTEST_MAIN(TestHttpClients)

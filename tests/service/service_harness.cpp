@@ -25,6 +25,18 @@ bool WriteFile(const QString &path, const QByteArray &bytes) {
            file.write(bytes) == bytes.size();
 }
 
+// Where the complete answer that starts at `at` ends, or -1 while it is incomplete.
+qsizetype AnswerEnd(const QByteArray &response, qsizetype at) {
+    static const QRegularExpression length(QStringLiteral("(?i)\r\ncontent-length: *(\\d+)"));
+    const qsizetype end = response.indexOf("\r\n\r\n", at);
+    if (end < 0) {
+        return -1;
+    }
+    const auto match = length.match(QString::fromLatin1(response.sliced(at, end - at)));
+    const qsizetype next = end + 4 + (match.hasMatch() ? match.captured(1).toLongLong() : 0);
+    return match.hasMatch() && next <= response.size() ? next : -1;
+}
+
 } // namespace
 
 QString ServiceBinary() {
@@ -116,7 +128,7 @@ bool ServiceProcess::start(const QStringList &extraArgs, QString *error) {
         return false;
     }
     static const QRegularExpression ready(
-        QStringLiteral("ready on https://127\\.0\\.0\\.1:(\\d+)"));
+        QStringLiteral("ready on https://(?:127\\.0\\.0\\.1|\\[::1\\]):(\\d+)"));
     const QDeadlineTimer deadline(30s);
     while (!deadline.hasExpired()) {
         const auto match = ready.match(log());
@@ -175,6 +187,16 @@ QString ServiceProcess::log() {
     return QString::fromUtf8(file.readAll());
 }
 
+qint64 ResidentKiB(qint64 pid) {
+    QFile status(QStringLiteral("/proc/%1/status").arg(pid));
+    if (!status.open(QIODevice::ReadOnly)) {
+        return -1;
+    }
+    static const QRegularExpression rss(QStringLiteral("VmRSS:\\s+(\\d+) kB"));
+    const auto match = rss.match(QString::fromLatin1(status.readAll()));
+    return match.hasMatch() ? match.captured(1).toLongLong() : -1;
+}
+
 QSslConfiguration TrustingConfiguration(const QByteArray &caPem) {
     QSslConfiguration tls = QSslConfiguration::defaultConfiguration();
     QList<QSslCertificate> cas = tls.caCertificates();
@@ -229,8 +251,20 @@ QByteArray RawResult::body() const {
     return end < 0 ? QByteArray() : response.mid(end + 4);
 }
 
+QList<int> RawResult::statuses() const {
+    QList<int> found;
+    for (qsizetype at = 0; QByteArrayView(response).sliced(at).startsWith("HTTP/1.");) {
+        found.append(response.mid(at + 9, 3).toInt());
+        at = AnswerEnd(response, at);
+        if (at < 0) {
+            break;
+        }
+    }
+    return found;
+}
+
 RawResult RawHttpsExchange(quint16 port, const QByteArray &caPem, const QByteArray &request,
-                           std::chrono::milliseconds timeout) {
+                           std::chrono::milliseconds timeout, bool untilClosed) {
     RawResult result;
     QSslSocket socket;
     socket.setSslConfiguration(TrustingConfiguration(caPem));
@@ -241,20 +275,10 @@ RawResult RawHttpsExchange(quint16 port, const QByteArray &caPem, const QByteArr
     }
     result.connected = true;
     socket.write(request);
-    auto complete = [&result] {
-        const qsizetype end = result.response.indexOf("\r\n\r\n");
-        if (end < 0) {
-            return false;
-        }
-        static const QRegularExpression length(QStringLiteral("(?i)\r\ncontent-length: *(\\d+)"));
-        const auto match = length.match(QString::fromLatin1(result.response.first(end)));
-        return match.hasMatch() &&
-               result.response.size() >= end + 4 + match.captured(1).toLongLong();
-    };
     while (!deadline.hasExpired()) {
         if (socket.waitForReadyRead(static_cast<int>(qMax<qint64>(1, deadline.remainingTime())))) {
             result.response += socket.readAll();
-            if (complete()) {
+            if (!untilClosed && AnswerEnd(result.response, 0) >= 0) {
                 break;
             }
         } else if (socket.state() != QAbstractSocket::ConnectedState) {

@@ -43,6 +43,7 @@ public:
     bool isRunning() const;
 
     quint16 port() const { return port_; }
+    qint64 pid() const { return process_ ? process_->processId() : 0; }
     QString baseUrl() const; // https://localhost:<port>
     QByteArray caPem() const { return caPem_; }
     QString folder() const { return dir_.path(); }
@@ -57,6 +58,9 @@ private:
     QByteArray stderr_;
     quint16 port_ = 0;
 };
+
+// Resident memory of a process in KiB, or -1 where the system does not tell.
+qint64 ResidentKiB(qint64 pid);
 
 // TLS settings that trust the system's CAs plus caPem.
 QSslConfiguration TrustingConfiguration(const QByteArray &caPem);
@@ -81,8 +85,12 @@ struct RawResult {
     QByteArray response;
     int status() const; // from the status line, 0 if none
     QByteArray body() const;
+    // The status of every answer in turn, walked by Content-Length.
+    QList<int> statuses() const;
 };
+// With untilClosed it reads every answer until the server closes (or timeout passes).
 RawResult RawHttpsExchange(quint16 port, const QByteArray &caPem, const QByteArray &request,
-                           std::chrono::milliseconds timeout = std::chrono::seconds(10));
+                           std::chrono::milliseconds timeout = std::chrono::seconds(10),
+                           bool untilClosed = false);
 
 } // namespace shoulu::testing

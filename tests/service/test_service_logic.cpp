@@ -5,6 +5,8 @@
 
 #include <QJsonDocument>
 #include <QJsonObject>
+#include <QSqlDatabase>
+#include <QSqlQuery>
 #include <QTemporaryDir>
 #include <QtTest>
 
@@ -44,11 +46,14 @@ private slots:
                   "example.com,1234567,89,\"12,345\",7,0,-3\r\n"
                   "a&b.com,1,2,3,4,5,6\n"
                   "c+d.com,1,1,1,1,1,1\n"
-                  "\xe4\xb8\xad\xe6\x96\x87.cn,10,20,30,40,50,9007199254740993\n");
+                  "\xe4\xb8\xad\xe6\x96\x87.cn,10,20,30,40,50,9007199254740993\n"
+                  "\xef\xbb\xbf"
+                  "bom.com,1,1,1,1,1,1\n");
         csv.close();
         int imported = 0;
-        QVERIFY2(store_.importCsv(csv.fileName(), &imported, &error), qPrintable(error));
-        QCOMPARE(imported, 4);
+        QVERIFY2(store_.importCsv(csv.fileName(), ImportMode::Merge, &imported, &error),
+                 qPrintable(error));
+        QCOMPARE(imported, 5);
     }
 
     void percentDecodeKeepsPlusAndDecodesUtf8() {
@@ -101,7 +106,7 @@ private slots:
         csv.close();
         int imported = -1;
         QString error;
-        QVERIFY(!store_.importCsv(csv.fileName(), &imported, &error));
+        QVERIFY(!store_.importCsv(csv.fileName(), ImportMode::Merge, &imported, &error));
         QVERIFY2(error.contains(QStringLiteral(":3:")), qPrintable(error));
         QVERIFY(!store_.find(QStringLiteral("good.com")).has_value());
     }
@@ -147,6 +152,9 @@ private slots:
             Json(reply)[QStringLiteral("info")][QStringLiteral("web")][QStringLiteral("domain")]
                 .toString(),
             chinese);
+        reply = logic.handle(
+            {"GET", QueryTarget("%EF%BB%BFbom.com", Token(QStringLiteral("\uFEFFbom.com"))), {}});
+        QCOMPARE(Json(reply)[QStringLiteral("result")].toInt(), 1);
         // A token of the encoded form must not pass.
         reply = logic.handle({"GET", QueryTarget("a%26b.com", Token("a%26b.com")), {}});
         QCOMPARE(Json(reply)[QStringLiteral("message")].toString(), messages::kBadToken);
@@ -164,6 +172,11 @@ private slots:
             << QueryTarget("nowhere.com", Token("nowhere.com")) << messages::kUnknownDomain;
         QTest::newRow("case differs")
             << QueryTarget("EXAMPLE.COM", Token("EXAMPLE.COM")) << messages::kUnknownDomain;
+        QTest::newRow("BOM before the domain")
+            << QueryTarget("%EF%BB%BFexample.com", Token(QStringLiteral("\uFEFFexample.com")))
+            << messages::kUnknownDomain;
+        QTest::newRow("row stored with its BOM")
+            << QueryTarget("bom.com", Token("bom.com")) << messages::kUnknownDomain;
     }
     void failedChecksAnswer200WithResultZero() {
         QFETCH(QByteArray, target);
@@ -260,6 +273,34 @@ private slots:
             QVERIFY(QString::fromUtf8(reply.body).contains(QStringLiteral("shoulu-service")));
         }
         QCOMPARE(logic.handle({"GET", "https://localhost:1/studio", {}}).status, 200);
+    }
+
+    void storeNeverAnswersNoDataForAnError() {
+        CountStore store;
+        QString error;
+        QVERIFY2(store.open(dir_.filePath(QStringLiteral("t.db")), &error), qPrintable(error));
+        ServiceLogic logic({}, &store);
+        const RawRequest query{"GET", QueryTarget("example.com", Token("example.com")), {}};
+        {
+            QSqlDatabase writer = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), "writer");
+            writer.setDatabaseName(dir_.filePath(QStringLiteral("t.db")));
+            QVERIFY(writer.open());
+            QSqlQuery sql(writer);
+            QVERIFY(sql.exec(QStringLiteral("BEGIN EXCLUSIVE")));
+            QVERIFY(sql.exec(QStringLiteral("DELETE FROM counts")));
+            QElapsedTimer clock;
+            clock.start();
+            // A writer in the middle of its work neither blocks nor hides the stored rows.
+            QCOMPARE(Json(logic.handle(query))[QStringLiteral("result")].toInt(), 1);
+            QVERIFY2(clock.elapsed() < 1000, qPrintable(QString::number(clock.elapsed())));
+            QVERIFY(sql.exec(QStringLiteral("ROLLBACK")));
+            QVERIFY(sql.exec(QStringLiteral("ALTER TABLE counts RENAME TO gone")));
+            writer.close();
+        }
+        QSqlDatabase::removeDatabase(QStringLiteral("writer"));
+        const Reply reply = logic.handle(query);
+        QCOMPARE(reply.status, 503);
+        QCOMPARE(Json(reply)[QStringLiteral("message")].toString(), messages::kStoreUnavailable);
     }
 };
 

@@ -3,8 +3,12 @@
 
 #include <QJsonDocument>
 #include <QJsonObject>
+#include <QSslSocket>
 #include <QTcpSocket>
 #include <QtTest>
+
+#include <memory>
+#include <vector>
 
 using namespace shoulu;
 using namespace shoulu::testing;
@@ -36,8 +40,21 @@ QString Member(const QJsonObject &root, const QString &path) {
     return value.isDouble() ? QString::number(value.toInteger()) : value.toString();
 }
 
-QByteArray Get(const QByteArray &target) {
-    return "GET " + target + " HTTP/1.1\r\nHost: localhost\r\n\r\n";
+QByteArray Get(const QByteArray &target, const QByteArray &headers = {}) {
+    return "GET " + target + " HTTP/1.1\r\nHost: localhost\r\n" + headers + "\r\n";
+}
+
+QByteArray Chunked(const QByteArray &chunks) {
+    return "POST /index.php/Index/soft_version HTTP/1.1\r\nHost: localhost\r\n"
+           "Transfer-Encoding: chunked\r\n\r\n" +
+           chunks;
+}
+
+// A TLS connection that has finished its handshake, or a failed test.
+bool ConnectTls(QSslSocket &socket, const ServiceProcess &service) {
+    socket.setSslConfiguration(TrustingConfiguration(service.caPem()));
+    socket.connectToHostEncrypted(QStringLiteral("localhost"), service.port());
+    return socket.waitForEncrypted(5000);
 }
 
 } // namespace
@@ -60,9 +77,11 @@ private slots:
     void initTestCase() {
         QString error;
         QVERIFY2(service_.prepareWithCsv(kCsv, &error), qPrintable(error));
-        QVERIFY2(
-            service_.start({QStringLiteral("--idle-timeout-ms"), QStringLiteral("1500")}, &error),
-            qPrintable(error));
+        QVERIFY2(service_.start({QStringLiteral("--idle-timeout-ms"), QStringLiteral("1500"),
+                                 QStringLiteral("--handshake-timeout-ms"), QStringLiteral("1500"),
+                                 QStringLiteral("--request-timeout-ms"), QStringLiteral("2500")},
+                                &error),
+                 qPrintable(error));
         QVERIFY(service_.log().contains(QStringLiteral("4 domains in store")));
     }
 
@@ -142,6 +161,116 @@ private slots:
         expectStillServing();
     }
 
+    void eachRequestGetsOneAnswer_data() {
+        QTest::addColumn<QByteArray>("request");
+        QTest::addColumn<QList<int>>("statuses"); // the answers in turn; the server then closes
+        const QByteArray query = "/index.php/Index/web_collection?url=example.com&token=" +
+                                 Md5Hex(QStringLiteral("example.comlumbe"), 32).toLatin1();
+        const QByteArray close = "Connection: close\r\n";
+        QTest::newRow("300 KiB pipelined")
+            << Get(query).repeated(2500) + Get(query, close) << QList<int>(2501, 200);
+        QTest::newRow("connection close") << Get("/studio", close) + Get("/studio") << QList{200};
+        QTest::newRow("HTTP/1.0") << "GET /studio HTTP/1.0\r\n\r\n" + Get("/studio") << QList{200};
+        QTest::newRow("HTTP/1.0 keep-alive")
+            << "GET /studio HTTP/1.0\r\nConnection: keep-alive\r\n\r\n" + Get("/studio", close)
+            << QList{200, 200};
+        QTest::newRow("bad chunk size") << Chunked("zz\r\nsn=tandri\r\n0\r\n\r\n") << QList{400};
+        QTest::newRow("thousands of trailers")
+            << Chunked("9\r\nsn=tandri\r\n0\r\n" + QByteArray("X-T: 1\r\n").repeated(5000) + "\r\n")
+            << QList{431};
+    }
+    void eachRequestGetsOneAnswer() {
+        QFETCH(QByteArray, request);
+        QFETCH(QList<int>, statuses);
+        const RawResult result =
+            RawHttpsExchange(service_.port(), service_.caPem(), request, 10s, true);
+        QVERIFY(result.connected);
+        QVERIFY2(result.closedByServer, result.response.left(300).constData());
+        QCOMPARE(result.statuses(), statuses);
+        expectStillServing();
+    }
+
+    void abandonedHandshakesDoNotStopAccepting() {
+        std::vector<std::unique_ptr<QTcpSocket>> silent;
+        for (int i = 0; i < 80; ++i) {
+            auto socket = std::make_unique<QTcpSocket>();
+            socket->connectToHost(QHostAddress::LocalHost, service_.port());
+            QVERIFY(socket->waitForConnected(5000));
+            if (i % 2 == 0) {
+                socket->abort(); // an "is the port open?" check
+            } else {
+                silent.push_back(std::move(socket));
+            }
+        }
+        const HttpResult good = HttpsRequest(
+            "GET", QueryUrl(service_, QStringLiteral("example.com")), service_.caPem(), {}, 1s);
+        QVERIFY2(good.ok, qPrintable(good.error));
+    }
+
+    void clientThatDoesNotReadIsCutOff() {
+        [[maybe_unused]] const qint64 before = ResidentKiB(service_.pid());
+        QSslSocket greedy;
+        greedy.setReadBufferSize(1024);
+        QVERIFY(ConnectTls(greedy, service_));
+        const QByteArray burst = Get(QueryUrl(service_, QStringLiteral("example.com"))
+                                         .sliced(service_.baseUrl().size())
+                                         .toLatin1())
+                                     .repeated(500);
+        const QDeadlineTimer deadline(8s);
+        while (greedy.state() == QAbstractSocket::ConnectedState && !deadline.hasExpired()) {
+            if (greedy.bytesToWrite() < 4 * 1024 * 1024) {
+                greedy.write(burst);
+            }
+            greedy.waitForBytesWritten(50);
+        }
+        QVERIFY2(greedy.state() != QAbstractSocket::ConnectedState, "still connected after 8 s");
+#ifndef __SANITIZE_ADDRESS__ // AddressSanitizer's quarantine holds on to freed memory
+        const qint64 grown = ResidentKiB(service_.pid()) - before;
+        QVERIFY2(before < 0 || grown < 64 * 1024, qPrintable(QString::number(grown)));
+#endif
+        expectStillServing();
+    }
+
+    void slowHeadersHitTheRequestDeadline() {
+        QSslSocket slow;
+        QVERIFY(ConnectTls(slow, service_));
+        const QByteArray request = Get("/studio");
+        // One byte every 200 ms, each well within the idle limit; the request deadline is 2.5 s.
+        QElapsedTimer clock;
+        clock.start();
+        for (qsizetype i = 0; i < request.size() && slow.state() == QAbstractSocket::ConnectedState;
+             ++i) {
+            slow.write(request.sliced(i, 1));
+            slow.waitForDisconnected(200);
+        }
+        QVERIFY(slow.state() != QAbstractSocket::ConnectedState);
+        QVERIFY2(clock.elapsed() < 5000, qPrintable(QString::number(clock.elapsed())));
+        QVERIFY(slow.readAll().startsWith("HTTP/1.1 408"));
+    }
+
+    void surplusConnectionsAreClosedAtOnce() {
+        ServiceProcess other;
+        QString error;
+        QVERIFY2(other.prepareWithCsv(kCsv, &error), qPrintable(error));
+        QVERIFY2(other.start({QStringLiteral("--max-connections"), QStringLiteral("4")}, &error),
+                 qPrintable(error));
+        std::vector<std::unique_ptr<QTcpSocket>> sockets;
+        for (int i = 0; i < 7; ++i) {
+            sockets.push_back(std::make_unique<QTcpSocket>());
+            sockets.back()->connectToHost(QHostAddress::LocalHost, other.port());
+            QVERIFY(sockets.back()->waitForConnected(5000));
+        }
+        int closed = 0;
+        for (const auto &socket : sockets) {
+            closed += socket->waitForDisconnected(300);
+        }
+        QCOMPARE(closed, 3);
+        sockets.clear();
+        QTRY_VERIFY_WITH_TIMEOUT(
+            HttpsRequest("GET", QueryUrl(other, QStringLiteral("example.com")), other.caPem()).ok,
+            5000);
+    }
+
     void silentClientIsClosedAndOthersAreServed() {
         QTcpSocket silent;
         silent.connectToHost(QHostAddress::LocalHost, service_.port());
@@ -195,30 +324,94 @@ private slots:
         QCOMPARE(RunServiceCommand({QStringLiteral("--help")}, &output), 0);
         for (const char *flag :
              {"--listen", "--cert", "--key", "--db", "--latest-version", "--sid", "--must",
-              "--refuse", "--refuse-message", "--idle-timeout-ms", "import FILE.csv"}) {
+              "--refuse", "--refuse-message", "--idle-timeout-ms", "--handshake-timeout-ms",
+              "--request-timeout-ms", "--max-connections", "--log-file", "--log-max-bytes",
+              "--merge", "import FILE.csv"}) {
             QVERIFY2(output.contains(QLatin1String(flag)), flag);
         }
     }
 
-    void importRejectsABadFileAndLoadsTheExamples() {
+    void importRefusesWhatItCannotStore_data() {
+        QTest::addColumn<QByteArray>("csv");
+        QTest::addColumn<QString>("db"); // "fresh": a new file
+        QTest::addColumn<QString>("expected");
+        const QByteArray header =
+            "domain,bd_site,bd_domain,so_site,so_domain,bing_site,bing_domain\n";
+        QTest::newRow("wrong header") << QByteArray("domain,bd_site\nx.com,1\n")
+                                      << QStringLiteral("fresh") << QStringLiteral("bad.csv:1");
+        QTest::newRow("GBK") << header + "a.cn,1,1,1,1,1,1\n\xd6\xd0\xce\xc4.cn,1,1,1,1,1,1\n"
+                             << QStringLiteral("fresh") << QStringLiteral("bad.csv:3: not UTF-8");
+        QTest::newRow("endless line")
+            << header + QByteArray(1 << 20, 'a') << QStringLiteral("fresh")
+            << QStringLiteral("bad.csv:2: longer than");
+        QTest::newRow("empty db") << header << QStringLiteral("") << QStringLiteral("--db");
+        QTest::newRow("memory db")
+            << header << QStringLiteral(":memory:") << QStringLiteral("--db");
+    }
+    void importRefusesWhatItCannotStore() {
+        QFETCH(QByteArray, csv);
+        QFETCH(QString, db);
+        QFETCH(QString, expected);
         QTemporaryDir dir;
         QFile bad(dir.filePath(QStringLiteral("bad.csv")));
         QVERIFY(bad.open(QIODevice::WriteOnly));
-        bad.write("domain,bd_site\nx.com,1\n");
+        bad.write(csv);
         bad.close();
-        const QString db = dir.filePath(QStringLiteral("x.db"));
         QString output;
+        const QString store =
+            db == QStringLiteral("fresh") ? dir.filePath(QStringLiteral("x.db")) : db;
         QCOMPARE(
             RunServiceCommand(
-                {QStringLiteral("import"), bad.fileName(), QStringLiteral("--db"), db}, &output),
+                {QStringLiteral("import"), bad.fileName(), QStringLiteral("--db"), store}, &output),
             1);
-        QVERIFY2(output.contains(QStringLiteral("bad.csv:1")), qPrintable(output));
-        QCOMPARE(RunServiceCommand({QStringLiteral("import"),
-                                    SourceDir() + QStringLiteral("/examples/counts.csv"),
-                                    QStringLiteral("--db"), db},
+        QVERIFY2(output.contains(expected), qPrintable(output));
+    }
+
+    void importReplacesUnlessMerging() {
+        QTemporaryDir dir;
+        const QString db = dir.filePath(QStringLiteral("x.db"));
+        const QString examples = SourceDir() + QStringLiteral("/examples/counts.csv");
+        QString output;
+        QCOMPARE(RunServiceCommand({QStringLiteral("import"), examples, QStringLiteral("--db"), db},
                                    &output),
                  0);
         QVERIFY2(output.contains(QStringLiteral("imported 8 rows")), qPrintable(output));
+        QFile one(dir.filePath(QStringLiteral("one.csv")));
+        QVERIFY(one.open(QIODevice::WriteOnly));
+        one.write(kCsv.first(kCsv.indexOf("news.")));
+        one.close();
+        const QStringList import = {QStringLiteral("import"), one.fileName(),
+                                    QStringLiteral("--db"), db};
+        QCOMPARE(RunServiceCommand(import + QStringList{QStringLiteral("--merge")}, &output), 0);
+        QVERIFY2(output.contains(QStringLiteral("holds 8 domains")), qPrintable(output));
+        QCOMPARE(RunServiceCommand(import, &output), 0);
+        QVERIFY2(output.contains(QStringLiteral("holds 1 domains")), qPrintable(output));
+    }
+
+    void readyLineAndLogFile() {
+        ServiceProcess other;
+        QString error;
+        QVERIFY2(other.prepare(QString(), &error), qPrintable(error));
+        const QString log = other.folder() + QStringLiteral("/requests.log");
+        if (!other.start({QStringLiteral("--listen"), QStringLiteral("[::1]:0"),
+                          QStringLiteral("--log-file"), log, QStringLiteral("--log-max-bytes"),
+                          QStringLiteral("2000")},
+                         &error)) {
+            QVERIFY2(error.contains(QStringLiteral("address")), qPrintable(error));
+            QSKIP("no IPv6 loopback here");
+        }
+        QVERIFY2(other.log().contains(QStringLiteral("ready on https://[::1]:")),
+                 qPrintable(other.log()));
+        QSslSocket socket;
+        socket.setSslConfiguration(TrustingConfiguration(other.caPem()));
+        socket.setPeerVerifyName(QStringLiteral("localhost"));
+        socket.connectToHostEncrypted(QStringLiteral("::1"), other.port());
+        QVERIFY(socket.waitForEncrypted(5000));
+        socket.write(Get("/studio").repeated(60) + Get("/studio", "Connection: close\r\n"));
+        QVERIFY(socket.waitForDisconnected(10000));
+        QTRY_VERIFY_WITH_TIMEOUT(QFileInfo::exists(log + QStringLiteral(".1")), 5000);
+        QVERIFY(QFileInfo(log).size() <= 2000);
+        QVERIFY(QFileInfo(log + QStringLiteral(".1")).size() <= 2000);
     }
 
     void listensOnLoopbackOnly() {

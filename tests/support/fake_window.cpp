@@ -52,12 +52,6 @@ QString FakeWindow::queueEntry(int index) const {
     return queue.value(index);
 }
 
-void FakeWindow::setQueueEntry(int index, const QString &text) {
-    if (index >= 0 && index < queue.size()) {
-        queue[index] = text;
-    }
-}
-
 void FakeWindow::removeQueueEntry(int index) {
     if (index < 0 || index >= queue.size()) {
         return;
@@ -74,15 +68,12 @@ int FakeWindow::selectedIndex() const {
     return selected;
 }
 
-void FakeWindow::setSelectedIndex(int index) {
+void FakeWindow::highlightQueueEntry(int index) {
     if (index < 0 || index >= queue.size()) {
         return;
     }
     selected = index;
-    ++selectionEvents;
-    if (onSelectionChanged) {
-        onSelectionChanged();
-    }
+    ++highlights;
 }
 
 void FakeWindow::setQueueToolTip(const QString &text) {
@@ -157,10 +148,7 @@ void FakeWindow::setTimerEnabled(TimerId timer, bool enabled) {
 
 MessageAnswer FakeWindow::messageBox(const QString &text, const QString &title,
                                      MessageButtons buttons) {
-    MessageAnswer answer = buttons == MessageButtons::Ok ? MessageAnswer::Ok : defaultYesNoAnswer;
-    if (!messageAnswers.isEmpty()) {
-        answer = messageAnswers.takeFirst();
-    }
+    const MessageAnswer answer = script.answerBox(buttons);
     messages.append(Message{text, title, buttons, answer});
     return answer;
 }
@@ -168,24 +156,7 @@ MessageAnswer FakeWindow::messageBox(const QString &text, const QString &title,
 std::optional<QString> FakeWindow::openFileDialog(const QString &title, const QString &filter,
                                                   const QString &initialFolder) {
     fileDialogs.append(FileDialogCall{title, filter, initialFolder});
-    if (fileDialogAnswers.isEmpty()) {
-        return std::nullopt;
-    }
-    return fileDialogAnswers.takeFirst();
-}
-
-void FakeWindow::showAddDomainDialog() {
-    ++addDomainDialogsShown;
-    if (onShowAddDomainDialog) {
-        onShowAddDomainDialog();
-    }
-}
-
-void FakeWindow::processEvents() {
-    ++processEventsCalls;
-    if (onProcessEvents) {
-        onProcessEvents();
-    }
+    return script.answerFile();
 }
 
 void FakeWindow::openBrowser(const QString &url) {
@@ -196,15 +167,44 @@ QString FakeWindow::programFolder() const {
     return folder;
 }
 
-ProgramVersion FakeWindow::programVersion() const {
-    return version;
-}
-
 void FakeWindow::endProgram() {
     ended = true;
     if (onEndProgram) {
         onEndProgram();
     }
+}
+
+int FakeWindow::rowCount() const {
+    return static_cast<int>(rows.size());
+}
+
+QString FakeWindow::rowCell(int row, int column) const {
+    if (row < 0 || row >= rows.size() || column < 0 || column > 3) {
+        return {};
+    }
+    return column == 0 ? rows[row].text : rows[row].subItems[column - 1];
+}
+
+QList<int> FakeWindow::selectedRows() const {
+    return selectedRowList;
+}
+
+QString FakeWindow::clipboardText() const {
+    return clipboard;
+}
+
+void FakeWindow::setClipboardText(const QString &text) {
+    clipboard = text;
+}
+
+std::optional<QString> FakeWindow::saveFileDialog(const QString &title, const QString &filter,
+                                                  const QString &proposedPath) {
+    saveDialogs.append(FileDialogCall{title, filter, proposedPath});
+    return script.answerFile();
+}
+
+QString FakeWindow::documentsFolder() const {
+    return documents;
 }
 
 } // namespace shoulu::testing

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "core/window_ops.h"
+#include "tests/support/dialog_script.h"
 
 #include <QList>
 #include <QMap>
@@ -13,7 +14,7 @@
 namespace shoulu::testing {
 
 // A window made of plain data: it records what the logic does and answers modal boxes and
-// file dialogs from scripts the test sets. Nothing here ever blocks.
+// file dialogs from the test's script. Nothing here ever blocks.
 class FakeWindow : public WindowOps {
 public:
     struct Row {
@@ -35,18 +36,11 @@ public:
     FakeWindow();
 
     // Handlers the test or the logic under test connects.
-    std::function<void()> onSelectionChanged; // List1_Click
     std::function<void()> onTimer1;
     std::function<void()> onTimer2;
-    std::function<void()> onShowAddDomainDialog;
-    std::function<void()> onProcessEvents;
     std::function<void()> onEndProgram;
 
-    // Scripts: answers are taken front first. An empty script answers Ok to an OK box,
-    // defaultYesNoAnswer to a Yes/No box, and cancels a file dialog.
-    QList<MessageAnswer> messageAnswers;
-    MessageAnswer defaultYesNoAnswer = MessageAnswer::No;
-    QList<std::optional<QString>> fileDialogAnswers;
+    DialogScript script;
 
     // Recorded state.
     QStringList queue;
@@ -66,12 +60,9 @@ public:
     QList<Message> messages;
     QList<FileDialogCall> fileDialogs;
     QStringList browserUrls;
-    int selectionEvents = 0;
-    int addDomainDialogsShown = 0;
-    int processEventsCalls = 0;
+    int highlights = 0;
     bool ended = false;
     QString folder;
-    ProgramVersion version{2, 1, 0};
 
     // Fires a tick of the timer when it is enabled; returns whether it fired.
     bool fireTimer(TimerId timer);
@@ -81,10 +72,9 @@ public:
     void appendQueueEntry(const QString &text) override;
     int queueCount() const override;
     QString queueEntry(int index) const override;
-    void setQueueEntry(int index, const QString &text) override;
     void removeQueueEntry(int index) override;
     int selectedIndex() const override;
-    void setSelectedIndex(int index) override;
+    void highlightQueueEntry(int index) override;
     void setQueueToolTip(const QString &text) override;
     void setQueueEnabled(bool enabled) override;
     void clearRows() override;
@@ -104,12 +94,24 @@ public:
                              MessageButtons buttons) override;
     std::optional<QString> openFileDialog(const QString &title, const QString &filter,
                                           const QString &initialFolder) override;
-    void showAddDomainDialog() override;
-    void processEvents() override;
     void openBrowser(const QString &url) override;
     QString programFolder() const override;
-    ProgramVersion programVersion() const override;
     void endProgram() override;
+
+    // Results table reading, clipboard and save dialog: the selected rows are set by the test,
+    // and the save dialog answers from the script as the file-open dialog does.
+    QList<int> selectedRowList;
+    QString clipboard;
+    QList<FileDialogCall> saveDialogs;
+    QString documents;
+    int rowCount() const override;
+    QString rowCell(int row, int column) const override;
+    QList<int> selectedRows() const override;
+    QString clipboardText() const override;
+    void setClipboardText(const QString &text) override;
+    std::optional<QString> saveFileDialog(const QString &title, const QString &filter,
+                                          const QString &proposedPath) override;
+    QString documentsFolder() const override;
 };
 
 } // namespace shoulu::testing

@@ -1,10 +1,16 @@
 // The real main window over scripted services, for looking at it by eye and for screenshots.
 //   ui_showcase           the window as it stands after start-up
 //   ui_showcase results   the same, then a batch over sample domains at a quick pace
+//   ui_showcase menu      the batch, then the results table's right-click menu
+//   ui_showcase queue     the batch, then the queue's right-click menu
+//   ui_showcase failed    the batch, then the failed-domains dialog
+#include "ui/context_menus.h"
 #include "ui/form1_window.h"
 #include "ui/look.h"
 
 #include <QApplication>
+#include <QListWidget>
+#include <QTableWidget>
 #include <QTimer>
 
 namespace {
@@ -52,10 +58,13 @@ QString Answer(const QString &url) {
 int main(int argc, char *argv[]) {
     QApplication application(argc, argv);
     shoulu::InstallChineseTranslations(application);
-    const bool results = argc > 1 && QByteArray(argv[1]) == "results";
+    const QByteArray mode = argc > 1 ? QByteArray(argv[1]) : QByteArray();
+    const bool results = !mode.isEmpty();
 
     shoulu::Form1Window window(
-        Answer,
+        [](const QString &url) {
+            return shoulu::HttpResult{Answer(url), shoulu::HttpFailure::None};
+        },
         [](const QString &, const QString &) {
             return QStringLiteral(
                 R"({"result":1,"info":{"version":"2.1.0","sid":"18","must":"0"}})");
@@ -82,6 +91,23 @@ int main(int argc, char *argv[]) {
                 }
             });
             pace.start(250);
+        });
+        QTimer::singleShot(5000, &window, [&window, mode] {
+            auto *table = window.findChild<QTableWidget *>(QStringLiteral("Listview1"));
+            auto *list = window.findChild<QListWidget *>(QStringLiteral("List1"));
+            if (mode == "menu") {
+                table->setFocus();
+                table->selectRow(1);
+                table->selectionModel()->select(table->model()->index(2, 0),
+                                                QItemSelectionModel::Select |
+                                                    QItemSelectionModel::Rows);
+                window.contextMenus().openResultsMenu(
+                    table->visualItemRect(table->item(2, 1)).center());
+            } else if (mode == "queue") {
+                window.contextMenus().openQueueMenu(list->visualItemRect(list->item(3)).center());
+            } else if (mode == "failed") {
+                window.contextMenus().showFailedDialog();
+            }
         });
     }
     return QApplication::exec();

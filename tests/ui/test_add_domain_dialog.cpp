@@ -67,13 +67,14 @@ private slots:
     }
 
     void cleanup() {
-        QVERIFY2(window->unanswered.isEmpty(), qPrintable(window->unanswered.join(", ")));
+        QVERIFY2(window->script.unanswered.isEmpty(),
+                 qPrintable(window->script.unanswered.join(", ")));
         window.reset();
     }
 
     void layoutFocusAndCursor() {
         bool inspected = false;
-        window->answers = {OnDialog([&](QDialog &dialog) {
+        window->script.answers = {OnDialog([&](QDialog &dialog) {
             QCOMPARE(dialog.objectName(), QStringLiteral("Form2"));
             QCOMPARE(dialog.windowTitle(), QStringLiteral("添加域名"));
             QVERIFY(dialog.windowIcon().isNull());
@@ -82,7 +83,7 @@ private slots:
             QVERIFY(!dialog.windowFlags().testFlag(Qt::WindowMinimizeButtonHint));
             QVERIFY(!dialog.windowFlags().testFlag(Qt::WindowMaximizeButtonHint));
             const QPoint offCentre =
-                dialog.geometry().center() - dialog.screen()->availableGeometry().center();
+                dialog.frameGeometry().center() - dialog.screen()->geometry().center();
             QVERIFY(offCentre.manhattanLength() <= 4);
 
             auto *frame = Child<QGroupBox>(dialog, "Frame1");
@@ -97,6 +98,7 @@ private slots:
             QCOMPARE(label->text(), QStringLiteral("请输入要添加的域名："));
             QCOMPARE(edit->parentWidget(), frame);
             QCOMPARE(edit->geometry(), QRect(16, 48, 289, 23));
+            QVERIFY(edit->maxLength() > 1000000); // long texts reach the checks uncut
             QCOMPARE(check->geometry(), QRect(16, 112, 145, 17));
             QCOMPARE(check->text(), QStringLiteral("添加后立刻查询"));
             QCOMPARE(check->cursor().shape(), Qt::PointingHandCursor);
@@ -137,16 +139,16 @@ private slots:
             {QStringLiteral("www.example.com"), QStringLiteral("域名不需要加www..")},
         };
         QStringList expected;
-        window->answers = {OnDialog([&](QDialog &dialog) {
+        window->script.answers = {OnDialog([&](QDialog &dialog) {
             for (const auto &[text, message] : cases) {
-                window->answers.append(Press(QMessageBox::Ok));
+                window->script.answers.append(Press(QMessageBox::Ok));
                 Add(dialog, text);
                 expected.append(message);
                 QVERIFY(dialog.isVisible());
                 QCOMPARE(Child<QLineEdit>(dialog, "Text1")->text(), text);
             }
             // Enter presses the default button.
-            window->answers.append(Press(QMessageBox::Ok));
+            window->script.answers.append(Press(QMessageBox::Ok));
             Child<QLineEdit>(dialog, "Text1")->clear();
             QTest::keyClick(Child<QLineEdit>(dialog, "Text1"), Qt::Key_Return);
             expected.append(QStringLiteral("请输入域名.."));
@@ -164,15 +166,15 @@ private slots:
 
     void addAppendsUnchangedAndCloses() {
         window->appendQueueEntry(QStringLiteral("first.com"));
-        window->setSelectedIndex(0);
+        window->logic().select(0);
         const QStringList texts{"example.com", "example.com", "WWW.example.com", " example.com"};
         for (const QString &text : texts) {
             bool closed = false;
-            window->answers = {OnDialog([&](QDialog &dialog) {
-                                   Add(dialog, text);
-                                   closed = !dialog.isVisible();
-                               }),
-                               Press(QMessageBox::Ok)};
+            window->script.answers = {OnDialog([&](QDialog &dialog) {
+                                          Add(dialog, text);
+                                          closed = !dialog.isVisible();
+                                      }),
+                                      Press(QMessageBox::Ok)};
             open();
             QVERIFY(closed);
         }
@@ -191,11 +193,11 @@ private slots:
         bool dialogOpenDuringQuery = true;
         QDialog *form2 = nullptr;
         window->duringGet = [&] { dialogOpenDuringQuery = form2->isVisible(); };
-        window->answers = {OnDialog([&](QDialog &dialog) {
-                               form2 = &dialog;
-                               Add(dialog, QStringLiteral("example.com"), true);
-                           }),
-                           Press(QMessageBox::Ok)};
+        window->script.answers = {OnDialog([&](QDialog &dialog) {
+                                      form2 = &dialog;
+                                      Add(dialog, QStringLiteral("example.com"), true);
+                                  }),
+                                  Press(QMessageBox::Ok)};
         open();
         QCOMPARE(window->getUrls.size(), 1);
         QVERIFY(!dialogOpenDuringQuery);
@@ -204,22 +206,22 @@ private slots:
         QCOMPARE(table->rowCount(), 1);
         QCOMPARE(table->item(0, 0)->text(), QStringLiteral("example.com"));
         // The gate is closed again: a later click queries nothing.
-        window->setSelectedIndex(0);
+        window->logic().select(0);
         QCOMPARE(window->getUrls.size(), 1);
     }
 
     void everyOpeningStartsEmptyAndUnticked() {
-        window->answers = {OnDialog([](QDialog &dialog) {
+        window->script.answers = {OnDialog([](QDialog &dialog) {
             QTest::keyClicks(Child<QLineEdit>(dialog, "Text1"), QStringLiteral("half typed"));
             Child<QCheckBox>(dialog, "Check1")->setChecked(true);
         })};
         open();
-        window->answers = {OnDialog([](QDialog &dialog) { Add(dialog, "a.com"); }),
-                           Press(QMessageBox::Ok)};
+        window->script.answers = {OnDialog([](QDialog &dialog) { Add(dialog, "a.com"); }),
+                                  Press(QMessageBox::Ok)};
         open();
         for (int opening = 0; opening < 2; ++opening) {
             bool fresh = false;
-            window->answers = {OnDialog([&](QDialog &dialog) {
+            window->script.answers = {OnDialog([&](QDialog &dialog) {
                 fresh = Child<QLineEdit>(dialog, "Text1")->text().isEmpty() &&
                         !Child<QCheckBox>(dialog, "Check1")->isChecked();
             })};

@@ -1,17 +1,23 @@
 // The main window at work: the queue's events, the results table's locks, closing, the
 // website buttons, the version check through the real Timer2, the skin and the translations.
 #include "tests/ui/window_harness.h"
+#include "ui/context_menus.h"
 #include "ui/look.h"
 
+#include <QAction>
 #include <QApplication>
+#include <QClipboard>
 #include <QFile>
 #include <QFileDialog>
 #include <QHeaderView>
 #include <QLabel>
 #include <QLineEdit>
 #include <QListWidget>
+#include <QMenu>
 #include <QMouseEvent>
 #include <QPushButton>
+#include <QSettings>
+#include <QStandardPaths>
 #include <QStatusBar>
 #include <QTableWidget>
 #include <QTemporaryDir>
@@ -21,7 +27,6 @@
 #include <memory>
 
 using shoulu::ButtonId;
-using shoulu::testing::ChooseFile;
 using shoulu::testing::Press;
 using shoulu::testing::TestWindow;
 
@@ -41,6 +46,10 @@ QStringList Entries(const QListWidget *list) {
         entries.append(list->item(i)->text());
     }
     return entries;
+}
+
+QString QtSettingsFile() {
+    return QSettings(QSettings::UserScope, QStringLiteral("QtProject")).fileName();
 }
 
 } // namespace
@@ -68,7 +77,10 @@ class TestWindowBehaviour : public QObject {
     }
 
 private slots:
-    void initTestCase() { shoulu::InstallChineseTranslations(*QCoreApplication::instance()); }
+    void initTestCase() {
+        QStandardPaths::setTestModeEnabled(true); // the user's own settings stay out of it
+        shoulu::InstallChineseTranslations(*QCoreApplication::instance());
+    }
 
     void init() {
         window = std::make_unique<TestWindow>();
@@ -79,7 +91,8 @@ private slots:
     }
 
     void cleanup() {
-        QVERIFY2(window->unanswered.isEmpty(), qPrintable(window->unanswered.join(", ")));
+        QVERIFY2(window->script.unanswered.isEmpty(),
+                 qPrintable(window->script.unanswered.join(", ")));
         window.reset();
     }
 
@@ -98,8 +111,8 @@ private slots:
 
         // Out of range: no selection change, no handler.
         list->setToolTip(QStringLiteral("unchanged"));
-        window->setSelectedIndex(3);
-        window->setSelectedIndex(-1);
+        window->logic().select(3);
+        window->logic().select(-1);
         QCOMPARE(window->selectedIndex(), 2);
         QCOMPARE(list->toolTip(), QStringLiteral("unchanged"));
 
@@ -107,12 +120,14 @@ private slots:
         clickEntry(0);
         QCOMPARE(window->selectedIndex(), 0);
         QCOMPARE(list->toolTip(), QStringLiteral("双击列表删除:a.com"));
+        window->setQueueToolTip(QStringLiteral("a<b>x</b>.com")); // shown as typed
+        QVERIFY(list->toolTip().contains(QStringLiteral("a&lt;b&gt;x&lt;/b&gt;.com")));
         QCOMPARE(window->getUrls.size(), 2);
     }
 
     void removingRaisesNoSelectionAndLeavesNoneSelected() {
         fillQueue({"a.com", "b.com", "c.com", "d.com"});
-        window->setSelectedIndex(2);
+        window->logic().select(2);
         list->setToolTip(QStringLiteral("kept"));
         window->removeQueueEntry(0);
         QCOMPARE(window->selectedIndex(), 1);
@@ -147,6 +162,7 @@ private slots:
 
     void mouseDownImportsOnAnEmptyQueueOnly() {
         QFETCH(Qt::MouseButton, button);
+        QFile::remove(QtSettingsFile());
         QTemporaryDir dir;
         const QString path = dir.filePath(QStringLiteral("list.txt"));
         QFile file(path);
@@ -155,7 +171,7 @@ private slots:
         file.close();
 
         // Cancelled: still empty, and the next press asks again.
-        window->answers = {Press(QMessageBox::Ok), shoulu::testing::CancelDialog()};
+        window->script.answers = {Press(QMessageBox::Ok), shoulu::testing::CancelFile{}};
         QTest::mousePress(list->viewport(), button, {}, QPoint(20, 20));
         QTest::mouseRelease(list->viewport(), button, {}, QPoint(20, 20));
         QCOMPARE(window->boxes.size(), 1);
@@ -164,13 +180,14 @@ private slots:
         QString title;
         QStringList filters;
         QString folder;
-        window->answers = {Press(QMessageBox::Ok), [&](QDialog &dialog) {
-                               auto &files = static_cast<QFileDialog &>(dialog);
-                               title = files.windowTitle();
-                               filters = files.nameFilters();
-                               folder = files.directory().absolutePath();
-                               return ChooseFile(path)(dialog);
-                           }};
+        window->script.answers = {Press(QMessageBox::Ok),
+                                  shoulu::testing::DialogBody([&](QDialog &dialog) {
+                                      auto &files = static_cast<QFileDialog &>(dialog);
+                                      title = files.windowTitle();
+                                      filters = files.nameFilters();
+                                      folder = files.directory().absolutePath();
+                                      shoulu::testing::ChooseIn(files, path);
+                                  })};
         QTest::mousePress(list->viewport(), button, {}, QPoint(20, 20));
         QTest::mouseRelease(list->viewport(), button, {}, QPoint(20, 20));
         QCOMPARE(window->boxes.size(), 2);
@@ -178,6 +195,8 @@ private slots:
         QCOMPARE(title, QStringLiteral("请选择要加载的文件"));
         QCOMPARE(filters, QStringList{QStringLiteral("文本文件 (*.txt)")});
         QCOMPARE(folder, QDir(QCoreApplication::applicationDirPath()).absolutePath());
+        // The program keeps no files: Qt's dialog state is not left in the user's settings.
+        QVERIFY(!QFile::exists(QtSettingsFile()));
         QCOMPARE(Entries(list), (QStringList{"a.com", "b.com"}));
         QCOMPARE(window->selectedIndex(), 1);
         QCOMPARE(panel(2), QStringLiteral("列表加载成功!共2个域名"));
@@ -267,13 +286,13 @@ private slots:
             }
         };
         fillQueue({"a.com"});
-        window->answers = {Press(QMessageBox::No)};
+        window->script.answers = {Press(QMessageBox::No)};
         request();
         QCOMPARE(window->endCalls, 0);
         QVERIFY(window->isVisible());
         QCOMPARE(window->queueCount(), 1);
 
-        window->answers = {Press(QMessageBox::Yes)};
+        window->script.answers = {Press(QMessageBox::Yes)};
         request();
         QCOMPARE(window->endCalls, 1);
         QCOMPARE(window->boxes.size(), 2);
@@ -282,6 +301,7 @@ private slots:
             QCOMPARE(box.title, QStringLiteral("提示"));
             QCOMPARE(box.icon, QMessageBox::Information);
             QCOMPARE(box.buttons, QMessageBox::Yes | QMessageBox::No);
+            QCOMPARE(box.format, Qt::PlainText);
             // Qt's own Chinese texts, whatever the system locale.
             QVERIFY2(box.yesText.contains(QStringLiteral("是")), qPrintable(box.yesText));
             QVERIFY2(box.noText.contains(QStringLiteral("否")), qPrintable(box.noText));
@@ -320,11 +340,11 @@ private slots:
 
     void unreachableEndsAndTicksBehindTheBoxStartNothing() {
         window->versionAnswer.clear();
-        window->answers = {[](QDialog &dialog) {
+        window->script.answers = {shoulu::testing::DialogBody([](QDialog &dialog) {
             // Timer2 keeps ticking while the box is open.
             QTest::qWait(1300);
-            return Press(QMessageBox::Ok)(dialog);
-        }};
+            static_cast<QMessageBox &>(dialog).button(QMessageBox::Ok)->click();
+        })};
         QTRY_COMPARE_WITH_TIMEOUT(window->endCalls, 1, 5000);
         QCOMPARE(window->posts.size(), 1);
         QCOMPARE(window->boxes.size(), 1);
@@ -334,6 +354,128 @@ private slots:
         QVERIFY(!window->control<QPushButton>("Command2")->isEnabled());
         QTest::qWait(1100);
         QCOMPARE(window->posts.size(), 1);
+    }
+
+    void contextMenusAndShortcutsAreWired() {
+        window->logic().init();
+        fillQueue({"b.com", "bad.io", "a.com"});
+        QTest::mouseClick(window->control<QPushButton>("Command2"), Qt::LeftButton);
+        while (window->logic().batchRunning()) {
+            window->logic().Timer1_Timer();
+        }
+        QCOMPARE(table->rowCount(), 2);
+        auto texts = [](QMenu *menu) {
+            QStringList texts;
+            for (const QAction *action : menu->actions()) {
+                texts.append(action->isSeparator()
+                                 ? QStringLiteral("|")
+                                 : action->text() +
+                                       (action->isEnabled() ? QString() : QStringLiteral("-")));
+            }
+            menu->hide();
+            return texts;
+        };
+        auto rightClick = [](QAbstractScrollArea *area, QPoint at) {
+            QContextMenuEvent event(QContextMenuEvent::Mouse, at,
+                                    area->viewport()->mapToGlobal(at));
+            QApplication::sendEvent(area->viewport(), &event);
+        };
+        shoulu::ContextMenus &menus = window->contextMenus();
+
+        rightClick(table, QPoint(20, 40));
+        QVERIFY(menus.resultsMenu()->isVisible());
+        QCOMPARE(texts(menus.resultsMenu()),
+                 (QStringList{"复制-", "全选", "复制全部(含表头)", "|", "导出CSV...", "|",
+                              "未查到的域名(1)...", "导出未查到的域名..."}));
+        // Shortcuts in the table: all rows, then copy them as tab-separated lines.
+        table->setFocus();
+        QTest::keySequence(table, QKeySequence::SelectAll);
+        QTest::keySequence(table, QKeySequence::Copy);
+        QCOMPARE(
+            QGuiApplication::clipboard()->text(),
+            QStringLiteral("b.com\t1200\t34\t560\t7\t89\t0\na.com\t1200\t34\t560\t7\t89\t0\n"));
+
+        QTemporaryDir dir;
+        const QString path = dir.filePath(QStringLiteral("out.csv"));
+        window->script.answers = {shoulu::testing::ChooseFile{path}};
+        menus.resultsMenu()->findChild<QAction *>(QStringLiteral("exportResults"))->trigger();
+        QFile file(path);
+        QVERIFY(file.open(QIODevice::ReadOnly));
+        QVERIFY(file.readAll().startsWith("\xEF\xBB\xBF域名,百度收录"));
+
+        // The failed list: copy, then 补查 keeps the rows and queries only the failed entry.
+        QString copied;
+        window->script.answers = {shoulu::testing::OnDialog([&](QDialog &dialog) {
+            QTest::mouseClick(dialog.findChild<QPushButton *>(QStringLiteral("copyButton")),
+                              Qt::LeftButton);
+            copied = QGuiApplication::clipboard()->text();
+            QTest::mouseClick(dialog.findChild<QPushButton *>(QStringLiteral("recheckButton")),
+                              Qt::LeftButton);
+        })};
+        menus.resultsMenu()->findChild<QAction *>(QStringLiteral("showFailed"))->trigger();
+        QCOMPARE(copied, QStringLiteral("bad.io\t域名不正确\n"));
+        QCOMPARE(Entries(list), QStringList{"bad.io"});
+        QCOMPARE(table->rowCount(), 2);
+
+        // The queue: its menu, paste into an empty queue by Ctrl+V, dedupe, clear.
+        window->logic().Timer1_Timer();
+        rightClick(list, QPoint(20, 10));
+        QCOMPARE(texts(menus.queueMenu()), (QStringList{"粘贴域名", "去除重复", "清空列表"}));
+        window->clearQueue();
+        rightClick(list, QPoint(20, 10));
+        QVERIFY(!menus.queueMenu()->isVisible());
+        QGuiApplication::clipboard()->setText(QStringLiteral("www.c.com\r\nc.com\n"));
+        list->setFocus();
+        QTest::keySequence(list, QKeySequence::Paste);
+        QCOMPARE(Entries(list), (QStringList{"c.com", "c.com"}));
+        menus.queueMenu()->findChild<QAction *>(QStringLiteral("removeDuplicates"))->trigger();
+        QCOMPARE(Entries(list), QStringList{"c.com"});
+        window->script.answers = {Press(QMessageBox::Yes)};
+        menus.queueMenu()->findChild<QAction *>(QStringLiteral("clearQueue"))->trigger();
+        QCOMPARE(window->queueCount(), 0);
+        QCOMPARE(window->boxes.last().title, QStringLiteral("提示"));
+    }
+
+    void headingClickSortsWhileIdle() {
+        const QStringList counts{"9 / 1", "12,345 / 0", "- / -", "100 / 2"};
+        for (int i = 0; i < counts.size(); ++i) {
+            const int row = window->appendRow();
+            window->setRowText(row, QStringLiteral("d%1.com").arg(3 - i));
+            window->setRowSubItem(row, 1, counts[i]);
+        }
+        auto column = [this](int c) {
+            QStringList cells;
+            for (int row = 0; row < table->rowCount(); ++row) {
+                cells.append(table->item(row, c)->text());
+            }
+            return cells;
+        };
+        QHeaderView *header = table->horizontalHeader();
+        auto clickHeading = [header](int section) {
+            QTest::mouseClick(header->viewport(), Qt::LeftButton, {},
+                              QPoint(header->sectionViewportPosition(section) + 20, 5));
+        };
+        table->selectRow(1);
+        clickHeading(1);
+        QCOMPARE(column(1), (QStringList{"9 / 1", "100 / 2", "12,345 / 0", "- / -"}));
+        QCOMPARE(window->selectedRows(), QList<int>{2}); // the selection moved with its row
+        clickHeading(1);
+        QCOMPARE(column(1), (QStringList{"12,345 / 0", "100 / 2", "9 / 1", "- / -"}));
+        clickHeading(0);
+        QCOMPARE(column(0), (QStringList{"d0.com", "d1.com", "d2.com", "d3.com"}));
+        QVERIFY(header->isSortIndicatorShown());
+        QCOMPARE(table->columnWidth(0), 167);
+        QCOMPARE(table->columnWidth(1), 213);
+
+        // A batch start clears the table and turns sorting off; rows come in queue order.
+        window->logic().init();
+        fillQueue({"z.com", "a.com"});
+        window->logic().Command2_Click();
+        QVERIFY(!header->isSortIndicatorShown());
+        clickHeading(0);
+        window->logic().Timer1_Timer();
+        QCOMPARE(column(0), (QStringList{"z.com", "a.com"}));
+        QVERIFY(!header->isSortIndicatorShown());
     }
 
     void skinIsAppliedOnlyWhenItsFileExists() {

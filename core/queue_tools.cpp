@@ -1,0 +1,81 @@
+#include "core/queue_tools.h"
+
+#include "core/domain_import.h"
+#include "core/window_ops.h"
+
+#include <QRegularExpression>
+#include <QSet>
+
+namespace shoulu {
+
+namespace {
+
+const QString kHintTitle = QStringLiteral("提示");
+constexpr int kMessagePanel = 2;
+
+QStringList QueueEntries(const WindowOps &window) {
+    QStringList entries;
+    const int count = window.queueCount();
+    entries.reserve(count);
+    for (int i = 0; i < count; ++i) {
+        entries.append(window.queueEntry(i));
+    }
+    return entries;
+}
+
+} // namespace
+
+QStringList PastedLines(const QString &text) {
+    static const QRegularExpression kLineEnd(QStringLiteral("\r\n|\r|\n"));
+    return text.split(kLineEnd);
+}
+
+void PasteDomains(WindowOps &window) {
+    const PreparedLines prepared = PrepareImportedLines(PastedLines(window.clipboardText()),
+                                                        kMaxQueueEntries - window.queueCount());
+    if (!prepared.entries.isEmpty()) {
+        window.appendQueueEntries(prepared.entries);
+        window.setPanelText(kMessagePanel, QStringLiteral("粘贴成功!添加%1个域名,共%2个域名")
+                                               .arg(prepared.entries.size())
+                                               .arg(window.queueCount()));
+    } else if (prepared.leftOut == 0) {
+        window.setPanelText(kMessagePanel, QStringLiteral("剪贴板中没有可添加的域名"));
+    }
+    if (prepared.leftOut > 0) {
+        window.messageBox(OverflowMessage(prepared.leftOut), kHintTitle, MessageButtons::Ok);
+    }
+}
+
+void RemoveDuplicateEntries(WindowOps &window) {
+    const QStringList entries = QueueEntries(window);
+    QStringList kept;
+    QSet<QString> seen;
+    for (const QString &entry : entries) {
+        if (!seen.contains(entry)) {
+            seen.insert(entry);
+            kept.append(entry);
+        }
+    }
+    const qsizetype removed = entries.size() - kept.size();
+    if (removed > 0) {
+        // One refill rather than one removal per repeat: a list of thousands stays quick.
+        window.clearQueue();
+        window.appendQueueEntries(kept);
+        window.setPanelText(
+            kMessagePanel,
+            QStringLiteral("已去除%1个重复域名,剩余%2个域名").arg(removed).arg(kept.size()));
+    } else {
+        window.setPanelText(kMessagePanel, QStringLiteral("列表中没有重复的域名"));
+    }
+}
+
+void ClearQueueAsked(WindowOps &window) {
+    if (window.messageBox(QStringLiteral("确定要清空域名列表吗?"), kHintTitle,
+                          MessageButtons::YesNo) != MessageAnswer::Yes) {
+        return;
+    }
+    window.clearQueue();
+    window.setPanelText(kMessagePanel, QStringLiteral("域名列表已清空"));
+}
+
+} // namespace shoulu

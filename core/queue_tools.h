@@ -1,0 +1,22 @@
+#pragma once
+
+#include <QString>
+#include <QStringList>
+
+namespace shoulu {
+
+class WindowOps;
+
+// Lines of a pasted text: CR LF, CR and LF each end a line.
+QStringList PastedLines(const QString &text);
+
+// Appends the clipboard's lines to the queue with the import's normalisation and limit; the
+// selection stays as it was. Panel 2 says how many were added.
+void PasteDomains(WindowOps &window);
+// Removes every later repeat of an entry (exact text), keeping the order; nothing stays
+// selected when any went. Panel 2 says how many went.
+void RemoveDuplicateEntries(WindowOps &window);
+// Empties the queue once the user has said Yes.
+void ClearQueueAsked(WindowOps &window);
+
+} // namespace shoulu

@@ -1,0 +1,224 @@
+#include "service/http_request.h"
+
+#include "service/service_logic.h"
+
+#include <QList>
+
+namespace shoulu {
+
+namespace {
+
+constexpr qsizetype kMaxRequestLine = 8 * 1024;
+// The request line, headers and any chunk trailers of one request together.
+constexpr qsizetype kMaxHeadBytes = 16 * 1024;
+constexpr int kMaxHeadLines = 100;
+constexpr qsizetype kMaxChunkSizeLine = 1024;
+
+bool AllOf(QByteArrayView text, bool (*accept)(char)) {
+    if (text.isEmpty()) {
+        return false;
+    }
+    for (const char c : text) {
+        if (!accept(c)) {
+            return false;
+        }
+    }
+    return true;
+}
+
+bool IsDigit(char c) {
+    return c >= '0' && c <= '9';
+}
+
+bool IsHexDigit(char c) {
+    return IsDigit(c) || (c >= 'a' && c <= 'f') || (c >= 'A' && c <= 'F');
+}
+
+bool IsNameChar(char c) {
+    return c > ' ' && c < 0x7f && c != ':';
+}
+
+} // namespace
+
+bool RequestReader::inBody() const {
+    return phase_ != Phase::RequestLine && phase_ != Phase::Headers;
+}
+
+RequestReader::Line RequestReader::takeLine(const QByteArray &input, qsizetype *pos,
+                                            qsizetype maxLength, QByteArray *line) {
+    const qsizetype end = input.indexOf('\n', *pos);
+    if ((end < 0 ? input.size() : end) - *pos > maxLength) {
+        return Line::TooLong;
+    }
+    if (end < 0) {
+        return Line::Incomplete;
+    }
+    *line = input.sliced(*pos, end - *pos);
+    if (line->endsWith('\r')) {
+        line->chop(1);
+    }
+    *pos = end + 1;
+    return Line::Taken;
+}
+
+RequestReader::Step RequestReader::fail(int status, const QString &message) {
+    failStatus_ = status;
+    failMessage_ = message;
+    return Step::Failed;
+}
+
+RequestReader::Step RequestReader::read(const QByteArray &input, qsizetype *pos) {
+    QByteArray line;
+    for (;;) {
+        switch (phase_) {
+        case Phase::RequestLine:
+        case Phase::Headers:
+        case Phase::Trailers: {
+            const bool first = phase_ == Phase::RequestLine;
+            const Line taken =
+                takeLine(input, pos, first ? kMaxRequestLine : kMaxHeadBytes - headBytes_, &line);
+            if (taken == Line::Incomplete) {
+                return Step::NeedMore;
+            }
+            if (taken == Line::TooLong) {
+                return first ? fail(414, messages::kBadRequest)
+                             : fail(431, messages::kHeadersTooLarge);
+            }
+            headBytes_ += line.size() + 2;
+            if (++headLines_ > kMaxHeadLines) {
+                return fail(431, messages::kHeadersTooLarge);
+            }
+            Step step = Step::NeedMore;
+            if (first) {
+                step = requestLine(line);
+            } else if (!line.isEmpty()) {
+                step = phase_ == Phase::Headers ? header(line) : Step::NeedMore;
+            } else {
+                step = phase_ == Phase::Headers ? endOfHead() : Step::Complete;
+            }
+            if (step != Step::NeedMore) {
+                return step;
+            }
+            break;
+        }
+        case Phase::Body: {
+            const qsizetype take =
+                qMin<qint64>(contentLength_ - request_.body.size(), input.size() - *pos);
+            request_.body.append(input.sliced(*pos, take));
+            *pos += take;
+            return request_.body.size() == contentLength_ ? Step::Complete : Step::NeedMore;
+        }
+        case Phase::ChunkSize:
+        case Phase::ChunkEnd: {
+            const Line taken = takeLine(input, pos, kMaxChunkSizeLine, &line);
+            if (taken == Line::Incomplete) {
+                return Step::NeedMore;
+            }
+            if (taken == Line::TooLong || (phase_ == Phase::ChunkEnd && !line.isEmpty())) {
+                return fail(400, messages::kBadRequest);
+            }
+            if (phase_ == Phase::ChunkEnd) {
+                phase_ = Phase::ChunkSize;
+            } else if (const Step step = chunkSize(line); step != Step::NeedMore) {
+                return step;
+            }
+            break;
+        }
+        case Phase::ChunkData: {
+            const qsizetype take = qMin<qint64>(chunkLeft_, input.size() - *pos);
+            request_.body.append(input.sliced(*pos, take));
+            *pos += take;
+            chunkLeft_ -= take;
+            if (chunkLeft_ > 0) {
+                return Step::NeedMore;
+            }
+            phase_ = Phase::ChunkEnd;
+            break;
+        }
+        }
+    }
+}
+
+RequestReader::Step RequestReader::requestLine(const QByteArray &line) {
+    static const QList<QByteArray> known = {"GET",    "POST",    "HEAD", "PUT",
+                                            "DELETE", "OPTIONS", "PATCH"};
+    const QList<QByteArray> parts = line.split(' ');
+    if (parts.size() != 3 || !known.contains(parts[0]) || parts[1].isEmpty() ||
+        (parts[2] != "HTTP/1.1" && parts[2] != "HTTP/1.0")) {
+        return fail(400, messages::kBadRequest);
+    }
+    request_.method = parts[0];
+    request_.target = parts[1];
+    request_.http10 = parts[2] == "HTTP/1.0";
+    phase_ = Phase::Headers;
+    return Step::NeedMore;
+}
+
+RequestReader::Step RequestReader::header(const QByteArray &line) {
+    const qsizetype colon = line.indexOf(':');
+    if (colon < 0 || !AllOf(QByteArrayView(line).first(colon), IsNameChar)) {
+        return fail(400, messages::kBadRequest);
+    }
+    const QByteArray name = line.first(colon).toLower();
+    const QByteArray value = line.sliced(colon + 1).trimmed();
+    if (name == "content-length") {
+        if (!AllOf(value, IsDigit)) {
+            return fail(400, messages::kBadRequest);
+        }
+        // Past the body limit is too large whatever the exact figure.
+        const qint64 length = value.size() > 9 ? kMaxBodyBytes + 1 : value.toLongLong();
+        if (contentLength_ >= 0 && contentLength_ != length) {
+            return fail(400, messages::kBadRequest);
+        }
+        contentLength_ = length;
+    } else if (name == "transfer-encoding") {
+        if (value.toLower() != "chunked") {
+            return fail(501, messages::kBadRequest);
+        }
+        chunked_ = true;
+    } else if (name == "connection") {
+        for (const QByteArray &token : value.toLower().split(',')) {
+            close_ = close_ || token.trimmed() == "close";
+            keepAliveAsked_ = keepAliveAsked_ || token.trimmed() == "keep-alive";
+        }
+    } else if (name == "expect") {
+        request_.expectContinue = value.toLower() == "100-continue";
+    }
+    return Step::NeedMore;
+}
+
+RequestReader::Step RequestReader::endOfHead() {
+    request_.keepAlive = !close_ && (!request_.http10 || keepAliveAsked_);
+    // Both framings at once is how requests get smuggled past proxies.
+    if (chunked_ && contentLength_ >= 0) {
+        return fail(400, messages::kBadRequest);
+    }
+    if (contentLength_ > kMaxBodyBytes) {
+        return fail(413, messages::kBodyTooLarge);
+    }
+    if (chunked_) {
+        phase_ = Phase::ChunkSize;
+        return Step::NeedMore;
+    }
+    if (contentLength_ > 0) {
+        phase_ = Phase::Body;
+        return Step::NeedMore;
+    }
+    return Step::Complete;
+}
+
+RequestReader::Step RequestReader::chunkSize(const QByteArray &line) {
+    const qsizetype semicolon = line.indexOf(';');
+    const QByteArray digits = (semicolon < 0 ? line : line.first(semicolon)).trimmed();
+    if (!AllOf(digits, IsHexDigit) || digits.size() > 8) {
+        return fail(400, messages::kBadRequest);
+    }
+    chunkLeft_ = digits.toLongLong(nullptr, 16);
+    if (request_.body.size() + chunkLeft_ > kMaxBodyBytes) {
+        return fail(413, messages::kBodyTooLarge);
+    }
+    phase_ = chunkLeft_ == 0 ? Phase::Trailers : Phase::ChunkData;
+    return Step::NeedMore;
+}
+
+} // namespace shoulu

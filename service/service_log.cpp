@@ -1,0 +1,60 @@
+#include "service/service_log.h"
+
+#include <QDateTime>
+#include <QFile>
+
+#include <cstdio>
+#include <memory>
+
+namespace shoulu {
+
+namespace {
+
+struct LogFile {
+    QFile file;
+    qint64 maxBytes = 0;
+};
+
+std::unique_ptr<LogFile> &Sink() {
+    static std::unique_ptr<LogFile> sink;
+    return sink;
+}
+
+} // namespace
+
+bool LogRequestsToFile(const QString &path, qint64 maxBytes, QString *error) {
+    auto sink = std::make_unique<LogFile>();
+    sink->file.setFileName(path);
+    sink->maxBytes = maxBytes;
+    if (!sink->file.open(QIODevice::WriteOnly | QIODevice::Append | QIODevice::Unbuffered)) {
+        *error = QStringLiteral("cannot write %1: %2").arg(path, sink->file.errorString());
+        return false;
+    }
+    Sink() = std::move(sink);
+    return true;
+}
+
+void LogRequest(const QByteArray &method, const QByteArray &path, int status, qint64 nanoseconds) {
+    const QByteArray line = QDateTime::currentDateTimeUtc().toString(Qt::ISODateWithMs).toUtf8() +
+                            ' ' + method + ' ' + path + ' ' + QByteArray::number(status) + ' ' +
+                            QByteArray::number(static_cast<double>(nanoseconds) / 1e6, 'f', 3) +
+                            "ms\n";
+    LogFile *sink = Sink().get();
+    if (!sink) {
+        std::fwrite(line.constData(), 1, static_cast<size_t>(line.size()), stderr);
+        return;
+    }
+    if (sink->file.size() + line.size() > sink->maxBytes) {
+        const QString path = sink->file.fileName();
+        const QString old = path + QStringLiteral(".1");
+        sink->file.close();
+        QFile::remove(old);
+        QFile::rename(path, old);
+        if (!sink->file.open(QIODevice::WriteOnly | QIODevice::Truncate | QIODevice::Unbuffered)) {
+            return;
+        }
+    }
+    sink->file.write(line);
+}
+
+} // namespace shoulu
