@@ -106,7 +106,6 @@ public:
 
     // A connection not through its TLS handshake yet may be closed to make room (oldest first).
     std::list<ServiceConnection *>::iterator enterHandshake(ServiceConnection *connection) {
-        ++handshaking;
         return handshaking_.insert(handshaking_.end(), connection);
     }
     void leaveHandshake(std::list<ServiceConnection *>::iterator place) {
@@ -115,7 +114,8 @@ public:
     }
     void evictOldestHandshake();
 
-    // Connections handed to this worker and not yet gone; the listener adds to it.
+    // Connections handed to this worker and not yet gone, and those of them not through their
+    // handshake; the listener adds to both as it hands one over, before the worker has it.
     std::atomic<int> load{0};
     std::atomic<int> handshaking{0};
 
@@ -339,6 +339,7 @@ void ServiceWorker::adopt(qintptr descriptor) {
     auto *socket = new QSslSocket;
     if (!socket->setSocketDescriptor(descriptor)) {
         delete socket;
+        --handshaking;
         release();
         return;
     }
@@ -432,6 +433,7 @@ void HttpsService::incomingConnection(qintptr descriptor) {
         })->get();
     ++open_;
     ++worker->load;
+    ++worker->handshaking;
     QMetaObject::invokeMethod(worker, [worker, descriptor] { worker->adopt(descriptor); });
 }
 
