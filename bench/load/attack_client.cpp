@@ -201,6 +201,10 @@ int main(int argc, char *argv[]) {
     QMetaObject::invokeMethod(&probeContext, [&] { Probe(attack, &probeContext); });
     QTimer::singleShot(std::chrono::seconds(args[5].toInt()), &app, &QCoreApplication::quit);
     app.exec();
+    // The probe's sockets go in their own thread: deleted from this one once it has ended, they
+    // crashed at exit.
+    QMetaObject::invokeMethod(
+        &probeContext, [&] { qDeleteAll(probeContext.children()); }, Qt::BlockingQueuedConnection);
     probeThread.quit();
     probeThread.wait();
 
