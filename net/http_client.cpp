@@ -175,7 +175,7 @@ HttpResult Send(QNetworkAccessManager &manager, QNetworkRequest request,
 } // namespace
 
 HttpClient::HttpClient(const QByteArray &extraCaPem, HttpLimits limits)
-    : tls_(TlsWithExtraCa(extraCaPem))
+    : extraCaPem_(extraCaPem)
     , limits_(limits)
     , previous_(g_current) {
     g_current = this;
@@ -191,6 +191,13 @@ HttpClient::~HttpClient() {
         postThread_->quit();
         postThread_->wait();
     }
+}
+
+const QSslConfiguration &HttpClient::tls() {
+    if (!tls_) {
+        tls_ = TlsWithExtraCa(extraCaPem_);
+    }
+    return *tls_;
 }
 
 HttpClient *HttpClient::current() {
@@ -220,7 +227,7 @@ HttpResult HttpClient::get(const QString &url) {
     if (!IsHttpUrl(target)) {
         return {{}, HttpFailure::InvalidUrl};
     }
-    QNetworkRequest request = MakeRequest(target, tls_, limits_);
+    QNetworkRequest request = MakeRequest(target, tls(), limits_);
     request.setRawHeader("If-Modified-Since", "0");
     return Send(getManager(), request, std::nullopt, limits_);
 }
@@ -230,7 +237,7 @@ HttpResult HttpClient::post(const QString &url, const QByteArray &body) {
     if (!IsHttpUrl(target)) {
         return {{}, HttpFailure::InvalidUrl};
     }
-    QNetworkRequest request = MakeRequest(target, tls_, limits_);
+    QNetworkRequest request = MakeRequest(target, tls(), limits_);
     request.setRawHeader("CONTENT-TYPE", "application/x-www-form-urlencoded");
     // The transfer runs on the client's own thread and this one simply blocks: it processes no
     // events, not even timers, until the answer is in.

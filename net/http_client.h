@@ -6,6 +6,7 @@
 
 #include <chrono>
 #include <memory>
+#include <optional>
 
 class QNetworkAccessManager;
 class QThread;
@@ -56,7 +57,8 @@ public:
 
     void setLimits(const HttpLimits &limits) { limits_ = limits; }
     const HttpLimits &limits() const { return limits_; }
-    const QSslConfiguration &tls() const { return tls_; }
+    // Made on first use: setting up TLS loads its library, which start-up need not wait for.
+    const QSslConfiguration &tls();
 
     static HttpClient *current();
 
@@ -64,7 +66,8 @@ private:
     QNetworkAccessManager &getManager();
     QNetworkAccessManager &postManager();
 
-    QSslConfiguration tls_;
+    QByteArray extraCaPem_;
+    std::optional<QSslConfiguration> tls_;
     HttpLimits limits_;
     std::unique_ptr<QNetworkAccessManager> getManager_;
     std::unique_ptr<QThread> postThread_;

@@ -5,7 +5,12 @@
 
 #include <QElapsedTimer>
 #include <QSslSocket>
+#include <QThread>
 #include <QTimer>
+
+#include <algorithm>
+#include <list>
+#include <optional>
 
 namespace shoulu {
 
@@ -17,6 +22,9 @@ using namespace std::chrono_literals;
 // stop, so closing does not reset the connection under the answer.
 constexpr auto kLinger = 300ms;
 constexpr auto kMaxLinger = 2s;
+// Near the cap, each newcomer has the oldest handshake closed; this share of the cap is left
+// free for the newcomers that arrive before those closes are done.
+constexpr int kHeadroomShare = 8;
 // Decrypted bytes a connection holds before Qt stops reading its socket.
 constexpr qint64 kReadBufferBytes = 32 * 1024;
 
@@ -54,27 +62,91 @@ QByteArray PathOf(const QByteArray &target) {
     return mark < 0 ? target : target.first(mark);
 }
 
-// One client connection from the first TCP byte to the close; owns its socket.
-class Connection : public QObject {
+} // namespace
+
+class ServiceConnection;
+
+// One worker thread's connections; lives in that thread, which it owns.
+class ServiceWorker : public QObject {
 public:
-    Connection(QSslSocket *socket, ServiceLogic *logic, const ConnectionLimits &limits,
-               std::shared_ptr<int> open)
-        : logic_(logic)
-        , limits_(limits)
-        , socket_(socket)
-        , open_(std::move(open)) {
-        ++*open_;
+    ServiceWorker(const ConnectionLimits &limits, const QSslConfiguration &tls,
+                  std::atomic<int> *open)
+        : limits_(limits)
+        , tls_(tls)
+        , open_(open) {
+        moveToThread(&thread_);
+        thread_.start();
+    }
+
+    // In this worker's thread from here on.
+    bool build(const HandlerFactory &handlers, QString *error) {
+        handler_ = handlers(error);
+        return bool(handler_);
+    }
+    void adopt(qintptr descriptor);
+    // Ends every connection and the handler while the thread still runs, then the thread.
+    void stop() {
+        QMetaObject::invokeMethod(
+            this,
+            [this] {
+                qDeleteAll(children());
+                handler_ = {};
+            },
+            Qt::BlockingQueuedConnection);
+        thread_.quit();
+        thread_.wait();
+    }
+
+    Reply handle(const RawRequest &request) const { return handler_(request); }
+    const ConnectionLimits &limits() const { return limits_; }
+    void release() {
+        --load;
+        --*open_;
+    }
+
+    // A connection not through its TLS handshake yet may be closed to make room (oldest first).
+    std::list<ServiceConnection *>::iterator enterHandshake(ServiceConnection *connection) {
+        return handshaking_.insert(handshaking_.end(), connection);
+    }
+    void leaveHandshake(std::list<ServiceConnection *>::iterator place) {
+        handshaking_.erase(place);
+        --handshaking;
+    }
+    void evictOldestHandshake();
+
+    // Connections handed to this worker and not yet gone, and those of them not through their
+    // handshake; the listener adds to both as it hands one over, before the worker has it.
+    std::atomic<int> load{0};
+    std::atomic<int> handshaking{0};
+
+private:
+    ConnectionLimits limits_;
+    QSslConfiguration tls_;
+    std::atomic<int> *open_;
+    RequestHandler handler_;
+    std::list<ServiceConnection *> handshaking_;
+    QThread thread_;
+};
+
+// One client connection from the first TCP byte to the close; owns its socket.
+class ServiceConnection : public QObject {
+public:
+    ServiceConnection(QSslSocket *socket, ServiceWorker *worker)
+        : QObject(worker)
+        , worker_(worker)
+        , limits_(worker->limits())
+        , socket_(socket) {
         socket_->setParent(this);
         socket_->setReadBufferSize(kReadBufferBytes);
         deadline_.setSingleShot(true);
         linger_.setSingleShot(true);
         linger_.setInterval(kLinger);
-        connect(&deadline_, &QTimer::timeout, this, &Connection::onDeadline);
+        connect(&deadline_, &QTimer::timeout, this, &ServiceConnection::onDeadline);
         connect(&linger_, &QTimer::timeout, socket_, [this] { socket_->disconnectFromHost(); });
-        connect(socket_, &QSslSocket::encrypted, this, &Connection::onEncrypted);
-        connect(socket_, &QSslSocket::readyRead, this, &Connection::onReadyRead);
-        connect(socket_, &QSslSocket::bytesWritten, this, &Connection::onWritten);
-        connect(socket_, &QSslSocket::encryptedBytesWritten, this, &Connection::onWritten);
+        connect(socket_, &QSslSocket::encrypted, this, &ServiceConnection::onEncrypted);
+        connect(socket_, &QSslSocket::readyRead, this, &ServiceConnection::onReadyRead);
+        connect(socket_, &QSslSocket::bytesWritten, this, &ServiceConnection::onWritten);
+        connect(socket_, &QSslSocket::encryptedBytesWritten, this, &ServiceConnection::onWritten);
         connect(socket_, &QSslSocket::disconnected, this, &QObject::deleteLater);
         connect(socket_, &QSslSocket::errorOccurred, this, [this] {
             if (socket_->state() == QAbstractSocket::UnconnectedState) {
@@ -82,13 +154,32 @@ public:
             }
         });
         deadline_.start(limits_.handshake);
+        handshakePlace_ = worker_->enterHandshake(this);
     }
-    ~Connection() override { --*open_; }
+    ~ServiceConnection() override {
+        leaveHandshake();
+        worker_->release();
+    }
+
+    // Closed to make room for a newcomer.
+    void evict() {
+        leaveHandshake();
+        socket_->abort();
+        deleteLater();
+    }
 
 private:
     qint64 unsent() const { return socket_->bytesToWrite() + socket_->encryptedBytesToWrite(); }
 
+    void leaveHandshake() {
+        if (handshakePlace_) {
+            worker_->leaveHandshake(*handshakePlace_);
+            handshakePlace_.reset();
+        }
+    }
+
     void onEncrypted() {
+        leaveHandshake();
         encrypted_ = true;
         deadline_.start(limits_.idle);
     }
@@ -165,7 +256,7 @@ private:
     }
 
     void respond(const HttpRequest &request) {
-        const Reply reply = logic_->handle({request.method, request.target, request.body});
+        const Reply reply = worker_->handle({request.method, request.target, request.body});
         answer(reply.status, request.method == "HEAD" ? QByteArray() : reply.body,
                request.keepAlive, reply.contentType, request.http10);
         LogRequest(request.method, PathOf(request.target), reply.status, started_.nsecsElapsed());
@@ -227,10 +318,10 @@ private:
         deleteLater();
     }
 
-    ServiceLogic *logic_;
-    ConnectionLimits limits_;
+    ServiceWorker *worker_;
+    const ConnectionLimits &limits_;
     QSslSocket *socket_;
-    std::shared_ptr<int> open_;
+    std::optional<std::list<ServiceConnection *>::iterator> handshakePlace_;
     QTimer deadline_;
     QTimer linger_;
     QElapsedTimer started_;
@@ -244,11 +335,27 @@ private:
     bool closing_ = false;
 };
 
-} // namespace
+void ServiceWorker::adopt(qintptr descriptor) {
+    auto *socket = new QSslSocket;
+    if (!socket->setSocketDescriptor(descriptor)) {
+        delete socket;
+        --handshaking;
+        release();
+        return;
+    }
+    socket->setSslConfiguration(tls_);
+    new ServiceConnection(socket, this);
+}
 
-HttpsService::HttpsService(ServiceLogic *logic, ConnectionLimits limits, QObject *parent)
+void ServiceWorker::evictOldestHandshake() {
+    if (!handshaking_.empty()) {
+        handshaking_.front()->evict();
+    }
+}
+
+HttpsService::HttpsService(HandlerFactory handlers, ConnectionLimits limits, QObject *parent)
     : QTcpServer(parent)
-    , logic_(logic)
+    , handlers_(std::move(handlers))
     , limits_(limits) {
     // Accepting can stop on an error such as running out of descriptors; it resumes shortly
     // rather than never, and without spinning.
@@ -258,6 +365,18 @@ HttpsService::HttpsService(ServiceLogic *logic, ConnectionLimits limits, QObject
     });
 }
 
+HttpsService::~HttpsService() {
+    close();
+    stopWorkers();
+}
+
+void HttpsService::stopWorkers() {
+    for (const auto &worker : workers_) {
+        worker->stop();
+    }
+    workers_.clear();
+}
+
 bool HttpsService::start(const QHostAddress &address, quint16 port, const QSslConfiguration &tls,
                          QString *error) {
     if (!address.isLoopback()) {
@@ -265,30 +384,57 @@ bool HttpsService::start(const QHostAddress &address, quint16 port, const QSslCo
                      .arg(address.toString());
         return false;
     }
-    tls_ = tls;
+    // Two at least, so one busy worker leaves another free; more than four gain little here.
+    const int count = std::clamp(QThread::idealThreadCount(), 2, 4);
+    for (int i = 0; i < count; ++i) {
+        auto *worker =
+            workers_.emplace_back(std::make_unique<ServiceWorker>(limits_, tls, &open_)).get();
+        bool built = false;
+        QMetaObject::invokeMethod(
+            worker, [&] { built = worker->build(handlers_, error); }, Qt::BlockingQueuedConnection);
+        if (!built) {
+            stopWorkers();
+            return false;
+        }
+    }
     // Qt's default backlog of 50 overflows under a burst of connections, and a dropped SYN costs
     // a client a second or more before it tries again.
     setListenBacklogSize(1024);
     if (!listen(address, port)) {
         *error = errorString();
+        stopWorkers();
         return false;
     }
     return true;
 }
 
 void HttpsService::incomingConnection(qintptr descriptor) {
-    auto *socket = new QSslSocket;
-    if (!socket->setSocketDescriptor(descriptor)) {
-        delete socket;
+    if (open_ >= limits_.maxConnections) {
+        QTcpSocket refused;
+        if (refused.setSocketDescriptor(descriptor)) {
+            refused.abort();
+        }
         return;
     }
-    if (*open_ >= limits_.maxConnections) {
-        socket->abort();
-        delete socket;
-        return;
+    if (open_ >= limits_.maxConnections - limits_.maxConnections / kHeadroomShare) {
+        // Nearly full: the oldest connection still in its handshake makes room, so a flood of
+        // silent or stalled handshakes cannot lock the others out.
+        ServiceWorker *stalled =
+            std::max_element(workers_.begin(), workers_.end(), [](const auto &a, const auto &b) {
+                return a->handshaking < b->handshaking;
+            })->get();
+        if (stalled->handshaking > 0) {
+            QMetaObject::invokeMethod(stalled, [stalled] { stalled->evictOldestHandshake(); });
+        }
     }
-    socket->setSslConfiguration(tls_);
-    new Connection(socket, logic_, limits_, open_);
+    ServiceWorker *worker =
+        std::min_element(workers_.begin(), workers_.end(), [](const auto &a, const auto &b) {
+            return a->load < b->load;
+        })->get();
+    ++open_;
+    ++worker->load;
+    ++worker->handshaking;
+    QMetaObject::invokeMethod(worker, [worker, descriptor] { worker->adopt(descriptor); });
 }
 
 } // namespace shoulu

@@ -6,8 +6,11 @@
 #include <QSslConfiguration>
 #include <QTcpServer>
 
+#include <atomic>
 #include <chrono>
+#include <functional>
 #include <memory>
+#include <vector>
 
 namespace shoulu {
 
@@ -26,16 +29,28 @@ struct ConnectionLimits {
 // Above this much unsent answer a connection's further requests are left unread.
 inline constexpr qint64 kMaxUnsentBytes = 256 * 1024;
 
+// Answers one request. Each worker thread has its own, as a store connection must stay in the
+// thread that opened it.
+using RequestHandler = std::function<Reply(const RawRequest &)>;
+// Builds a worker's handler, in that worker's thread; an empty one with error set on failure.
+using HandlerFactory = std::function<RequestHandler(QString *error)>;
+
+class ServiceWorker;
+
 // The HTTPS front of ServiceLogic. It accepts connections itself rather than through Qt's
 // HttpServer, whose listener and parser in Qt 6.4 cannot bound a handshake, pause a reader or
-// keep requests apart; every connection runs under ConnectionLimits.
+// keep requests apart; every connection runs under ConnectionLimits. This object's thread only
+// accepts: a few worker threads, each with its own event loop, do the handshakes, reading and
+// answering, so a burst of handshakes or thousands of open connections on one of them does not
+// hold up the others, nor the accepting.
 class HttpsService : public QTcpServer {
     Q_OBJECT
 
 public:
-    HttpsService(ServiceLogic *logic, ConnectionLimits limits, QObject *parent = nullptr);
+    HttpsService(HandlerFactory handlers, ConnectionLimits limits, QObject *parent = nullptr);
+    ~HttpsService() override;
 
-    // Listens on a loopback address only; port 0 picks a free one.
+    // Starts the workers and listens on a loopback address only; port 0 picks a free one.
     bool start(const QHostAddress &address, quint16 port, const QSslConfiguration &tls,
                QString *error);
     quint16 port() const { return serverPort(); }
@@ -44,11 +59,13 @@ protected:
     void incomingConnection(qintptr descriptor) override;
 
 private:
-    ServiceLogic *logic_;
+    void stopWorkers();
+
+    HandlerFactory handlers_;
     ConnectionLimits limits_;
-    QSslConfiguration tls_;
-    // Shared with the connections, which may outlive this object's members while it is torn down.
-    std::shared_ptr<int> open_ = std::make_shared<int>(0);
+    // Open connections in all workers; only this thread adds to it, so the cap holds.
+    std::atomic<int> open_{0};
+    std::vector<std::unique_ptr<ServiceWorker>> workers_;
 };
 
 } // namespace shoulu

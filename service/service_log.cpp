@@ -2,6 +2,7 @@
 
 #include <QDateTime>
 #include <QFile>
+#include <QMutex>
 
 #include <cstdio>
 #include <memory>
@@ -14,6 +15,9 @@ struct LogFile {
     QFile file;
     qint64 maxBytes = 0;
 };
+
+// The worker threads log at once; a line is written whole, and the file moved aside once.
+QMutex sinkMutex;
 
 std::unique_ptr<LogFile> &Sink() {
     static std::unique_ptr<LogFile> sink;
@@ -39,6 +43,7 @@ void LogRequest(const QByteArray &method, const QByteArray &path, int status, qi
                             ' ' + method + ' ' + path + ' ' + QByteArray::number(status) + ' ' +
                             QByteArray::number(static_cast<double>(nanoseconds) / 1e6, 'f', 3) +
                             "ms\n";
+    const QMutexLocker lock(&sinkMutex);
     LogFile *sink = Sink().get();
     if (!sink) {
         std::fwrite(line.constData(), 1, static_cast<size_t>(line.size()), stderr);

@@ -10,7 +10,7 @@ namespace shoulu {
 // maxBytes. On failure, error says why.
 bool LogRequestsToFile(const QString &path, qint64 maxBytes, QString *error);
 
-// One log line: time, method, path, status and duration.
+// One log line: time, method, path, status and duration. Safe from any thread.
 void LogRequest(const QByteArray &method, const QByteArray &path, int status, qint64 nanoseconds);
 
 } // namespace shoulu

@@ -44,7 +44,7 @@ start_server() {
     "$@" >/dev/null 2>"$log" &
     PIDS+=($!)
     for _ in $(seq 1 100); do
-        if grep -q "ready on" "$log"; then
+        if grep -qs "ready on" "$log"; then
             STARTED_PORT="$(grep -o 'ready on https://127.0.0.1:[0-9]*' "$log" | sed 's/.*://')"
             return 0
         fi

@@ -252,10 +252,10 @@ private slots:
         ServiceProcess other;
         QString error;
         QVERIFY2(other.prepareWithCsv(kCsv, &error), qPrintable(error));
-        QVERIFY2(other.start({QStringLiteral("--max-connections"), QStringLiteral("4")}, &error),
+        QVERIFY2(other.start({QStringLiteral("--max-connections"), QStringLiteral("8")}, &error),
                  qPrintable(error));
         std::vector<std::unique_ptr<QTcpSocket>> sockets;
-        for (int i = 0; i < 7; ++i) {
+        for (int i = 0; i < 10; ++i) {
             sockets.push_back(std::make_unique<QTcpSocket>());
             sockets.back()->connectToHost(QHostAddress::LocalHost, other.port());
             QVERIFY(sockets.back()->waitForConnected(5000));
@@ -265,10 +265,10 @@ private slots:
             closed += socket->waitForDisconnected(300);
         }
         QCOMPARE(closed, 3);
-        sockets.clear();
-        QTRY_VERIFY_WITH_TIMEOUT(
-            HttpsRequest("GET", QueryUrl(other, QStringLiteral("example.com")), other.caPem()).ok,
-            5000);
+        // Silent connections still fill the service: the oldest one makes room for a real client.
+        QVERIFY(HttpsRequest("GET", QueryUrl(other, QStringLiteral("example.com")), other.caPem(),
+                             {}, 5s)
+                    .ok);
     }
 
     void silentClientIsClosedAndOthersAreServed() {
