@@ -1,5 +1,7 @@
 #include "net/transfer.h"
 
+#include "net/code_page.h"
+
 #include <QStringDecoder>
 #include <QUrl>
 
@@ -51,9 +53,12 @@ QString DecodeBody(const QByteArray &body, const QByteArray &contentType) {
     const QByteArray charset = CharsetOf(contentType);
     QString text;
     if (!charset.isEmpty() && charset != "utf-8" && charset != "utf8") {
-        QStringDecoder decoder(DecoderName(charset).constData());
+        const QByteArray name = DecoderName(charset);
+        QStringDecoder decoder(name.constData());
         if (decoder.isValid()) {
             text = decoder.decode(body);
+        } else if (name == "GB18030") {
+            text = DecodeGbk(body); // no ICU (Windows): the system's code page 936
         } else {
             text = QString::fromUtf8(body);
         }
