@@ -51,7 +51,7 @@ std::optional<QueryRow> ReadQueryRow(const QJsonObject &object) {
         if (!site || !links) {
             return std::nullopt;
         }
-        row.engines[i] = *site + QStringLiteral(" / ") + *links;
+        row.engines[i] = *site + kEngineSeparator + *links;
     }
     return row;
 }

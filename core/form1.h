@@ -15,6 +15,9 @@ class WindowOps;
 // wait may run other handlers nested inside it.
 using GetFunction = std::function<HttpResult(const QString &url)>;
 
+// Between an engine's indexed pages and its backlinks in a result cell: "1234 / 56".
+inline constexpr QLatin1String kEngineSeparator(" / ");
+
 // A queue entry that gave no row in a batch, and why, in the user's words.
 struct FailedEntry {
     QString domain;

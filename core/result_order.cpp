@@ -1,5 +1,7 @@
 #include "core/result_order.h"
 
+#include "core/form1.h"
+
 #include <QCollator>
 #include <QLocale>
 #include <QRegularExpression>
@@ -16,7 +18,7 @@ namespace {
 // counts of any length compare by length, then by text.
 std::optional<QString> CountDigits(const QString &cell) {
     static const QRegularExpression kCount(QStringLiteral("^(\\d+|\\d{1,3}(,\\d{3})+)$"));
-    const QString first = cell.section(QStringLiteral(" / "), 0, 0);
+    const QString first = cell.section(kEngineSeparator, 0, 0);
     if (!kCount.match(first).hasMatch()) {
         return std::nullopt;
     }

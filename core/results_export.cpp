@@ -11,7 +11,6 @@ namespace shoulu {
 
 namespace {
 
-const QString kEngineSeparator = QStringLiteral(" / ");
 const QString kHintTitle = QStringLiteral("提示");
 const QString kSaveTitle = QStringLiteral("导出CSV");
 const QString kCsvFilter = QStringLiteral("CSV文件|*.csv");
