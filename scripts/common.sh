@@ -5,7 +5,7 @@ ROOT="$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)"
 
 PACKAGES=(
     cmake ninja-build g++ pkg-config
-    qt6-base-dev qt6-httpserver-dev qt6-websockets-dev libqt6sql6-sqlite qt6-translations-l10n libgl-dev
+    qt6-base-dev qt6-httpserver-dev qt6-websockets-dev libqt6sql6-sqlite qt6-translations-l10n libgl-dev libssl-dev
     openssl fonts-wqy-microhei xvfb xauth wrk
     clang-14 libclang-rt-14-dev
 )

@@ -2,9 +2,10 @@
 
 #include "service/http_request.h"
 #include "service/service_log.h"
+#include "service/tls_session.h"
 
 #include <QElapsedTimer>
-#include <QSslSocket>
+#include <QTcpSocket>
 #include <QThread>
 #include <QTimer>
 
@@ -25,7 +26,8 @@ constexpr auto kMaxLinger = 2s;
 // Near the cap, each newcomer has the oldest handshake closed; this share of the cap is left
 // free for the newcomers that arrive before those closes are done.
 constexpr int kHeadroomShare = 8;
-// Decrypted bytes a connection holds before Qt stops reading its socket.
+// Bytes a connection holds from its socket before Qt stops reading it, and takes at a time
+// through TLS.
 constexpr qint64 kReadBufferBytes = 32 * 1024;
 
 QByteArray ReasonPhrase(int status) {
@@ -69,10 +71,10 @@ class ServiceConnection;
 // One worker thread's connections; lives in that thread, which it owns.
 class ServiceWorker : public QObject {
 public:
-    ServiceWorker(const ConnectionLimits &limits, const QSslConfiguration &tls,
+    ServiceWorker(const ConnectionLimits &limits, std::shared_ptr<TlsContext> tls,
                   std::atomic<int> *open)
         : limits_(limits)
-        , tls_(tls)
+        , tls_(std::move(tls))
         , open_(open) {
         moveToThread(&thread_);
         thread_.start();
@@ -99,6 +101,7 @@ public:
 
     Reply handle(const RawRequest &request) const { return handler_(request); }
     const ConnectionLimits &limits() const { return limits_; }
+    const std::shared_ptr<TlsContext> &tls() const { return tls_; }
     void release() {
         --load;
         --*open_;
@@ -121,7 +124,7 @@ public:
 
 private:
     ConnectionLimits limits_;
-    QSslConfiguration tls_;
+    std::shared_ptr<TlsContext> tls_;
     std::atomic<int> *open_;
     RequestHandler handler_;
     std::list<ServiceConnection *> handshaking_;
@@ -131,7 +134,7 @@ private:
 // One client connection from the first TCP byte to the close; owns its socket.
 class ServiceConnection : public QObject {
 public:
-    ServiceConnection(QSslSocket *socket, ServiceWorker *worker)
+    ServiceConnection(QTcpSocket *socket, ServiceWorker *worker)
         : QObject(worker)
         , worker_(worker)
         , limits_(worker->limits())
@@ -142,13 +145,11 @@ public:
         linger_.setSingleShot(true);
         linger_.setInterval(kLinger);
         connect(&deadline_, &QTimer::timeout, this, &ServiceConnection::onDeadline);
-        connect(&linger_, &QTimer::timeout, socket_, [this] { socket_->disconnectFromHost(); });
-        connect(socket_, &QSslSocket::encrypted, this, &ServiceConnection::onEncrypted);
-        connect(socket_, &QSslSocket::readyRead, this, &ServiceConnection::onReadyRead);
-        connect(socket_, &QSslSocket::bytesWritten, this, &ServiceConnection::onWritten);
-        connect(socket_, &QSslSocket::encryptedBytesWritten, this, &ServiceConnection::onWritten);
-        connect(socket_, &QSslSocket::disconnected, this, &QObject::deleteLater);
-        connect(socket_, &QSslSocket::errorOccurred, this, [this] {
+        connect(&linger_, &QTimer::timeout, this, &ServiceConnection::finish);
+        connect(socket_, &QTcpSocket::readyRead, this, &ServiceConnection::onReadyRead);
+        connect(socket_, &QTcpSocket::bytesWritten, this, &ServiceConnection::onWritten);
+        connect(socket_, &QTcpSocket::disconnected, this, &QObject::deleteLater);
+        connect(socket_, &QTcpSocket::errorOccurred, this, [this] {
             if (socket_->state() == QAbstractSocket::UnconnectedState) {
                 deleteLater();
             }
@@ -169,7 +170,7 @@ public:
     }
 
 private:
-    qint64 unsent() const { return socket_->bytesToWrite() + socket_->encryptedBytesToWrite(); }
+    qint64 unsent() const { return socket_->bytesToWrite(); }
 
     void leaveHandshake() {
         if (handshakePlace_) {
@@ -191,23 +192,63 @@ private:
             linger_.start();
             return;
         }
-        if (!encrypted_) {
-            // Setting up TLS costs about a millisecond in OpenSSL 3, so it waits for the client's
-            // first bytes: port checks and silent connections cost next to nothing.
-            if (socket_->mode() == QSslSocket::UnencryptedMode) {
-                socket_->startServerEncryption();
+        while (!closing_ && !paused_ && socket_->bytesAvailable() > 0) {
+            if (!tls_) {
+                // TLS state waits for the client's first bytes: port checks and silent
+                // connections cost next to nothing.
+                tls_ = std::make_unique<TlsSession>(worker_->tls());
             }
-            return;
+            const bool fine = tls_->receive(socket_->read(kReadBufferBytes));
+            sendOutgoing();
+            if (!fine) {
+                drop();
+                return;
+            }
+            if (tls_->established()) {
+                if (!encrypted_) {
+                    onEncrypted();
+                }
+                decryptAndProcess();
+            }
         }
-        if (paused_) {
-            return; // the bytes wait in the socket, whose buffer is bounded
+    }
+
+    // Decrypts what TLS holds and answers it, until answers pile up unread; the rest waits.
+    void decryptAndProcess() {
+        while (!closing_ && !paused_) {
+            if (input_.size() == pos_) {
+                input_.clear();
+                pos_ = 0;
+            }
+            const qsizetype before = input_.size();
+            const bool fine = tls_->readPlain(kReadBufferBytes, &input_);
+            sendOutgoing();
+            if (!fine) {
+                drop();
+                return;
+            }
+            if (input_.size() == before) {
+                return;
+            }
+            process();
         }
-        if (input_.size() == pos_) {
-            input_.clear();
-            pos_ = 0;
+    }
+
+    // A client that broke TLS gets its alert, and nothing more.
+    void drop() {
+        closing_ = true;
+        socket_->disconnectFromHost();
+    }
+
+    void sendOutgoing() {
+        if (const QByteArray cipherText = tls_->takeOutgoing(); !cipherText.isEmpty()) {
+            socket_->write(cipherText);
         }
-        input_.append(socket_->readAll());
-        process();
+    }
+
+    void send(const QByteArray &plain) {
+        tls_->write(plain);
+        sendOutgoing();
     }
 
     // Answers every complete request in the input, in order, until answers pile up unread.
@@ -225,7 +266,7 @@ private:
                     inBody_ = true;
                     deadline_.start(limits_.request);
                     if (reader_.request().expectContinue) {
-                        socket_->write("HTTP/1.1 100 Continue\r\n\r\n");
+                        send("HTTP/1.1 100 Continue\r\n\r\n");
                     }
                 }
                 break;
@@ -273,7 +314,7 @@ private:
         } else if (http10) {
             head += "Connection: keep-alive\r\n";
         }
-        socket_->write(head + "\r\n" + body);
+        send(head + "\r\n" + body);
         if (!keepAlive) {
             closeAfterAnswer();
         }
@@ -301,8 +342,18 @@ private:
         if (paused_ && unsent() <= kMaxUnsentBytes) {
             paused_ = false;
             process();
+            decryptAndProcess();
             onReadyRead();
         }
+    }
+
+    // Tells the client TLS is over, then closes once the answers are out.
+    void finish() {
+        if (tls_) {
+            tls_->close();
+            sendOutgoing();
+        }
+        socket_->disconnectFromHost();
     }
 
     void onDeadline() {
@@ -320,7 +371,8 @@ private:
 
     ServiceWorker *worker_;
     const ConnectionLimits &limits_;
-    QSslSocket *socket_;
+    QTcpSocket *socket_;
+    std::unique_ptr<TlsSession> tls_;
     std::optional<std::list<ServiceConnection *>::iterator> handshakePlace_;
     QTimer deadline_;
     QTimer linger_;
@@ -336,14 +388,13 @@ private:
 };
 
 void ServiceWorker::adopt(qintptr descriptor) {
-    auto *socket = new QSslSocket;
+    auto *socket = new QTcpSocket;
     if (!socket->setSocketDescriptor(descriptor)) {
         delete socket;
         --handshaking;
         release();
         return;
     }
-    socket->setSslConfiguration(tls_);
     new ServiceConnection(socket, this);
 }
 
@@ -377,8 +428,8 @@ void HttpsService::stopWorkers() {
     workers_.clear();
 }
 
-bool HttpsService::start(const QHostAddress &address, quint16 port, const QSslConfiguration &tls,
-                         QString *error) {
+bool HttpsService::start(const QHostAddress &address, quint16 port,
+                         const std::shared_ptr<TlsContext> &tls, QString *error) {
     if (!address.isLoopback()) {
         *error = QStringLiteral("refusing to listen on %1: only loopback addresses are served")
                      .arg(address.toString());

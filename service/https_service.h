@@ -3,7 +3,6 @@
 #include "service/service_logic.h"
 
 #include <QHostAddress>
-#include <QSslConfiguration>
 #include <QTcpServer>
 
 #include <atomic>
@@ -36,6 +35,7 @@ using RequestHandler = std::function<Reply(const RawRequest &)>;
 using HandlerFactory = std::function<RequestHandler(QString *error)>;
 
 class ServiceWorker;
+class TlsContext;
 
 // The HTTPS front of ServiceLogic. It accepts connections itself rather than through Qt's
 // HttpServer, whose listener and parser in Qt 6.4 cannot bound a handshake, pause a reader or
@@ -51,7 +51,7 @@ public:
     ~HttpsService() override;
 
     // Starts the workers and listens on a loopback address only; port 0 picks a free one.
-    bool start(const QHostAddress &address, quint16 port, const QSslConfiguration &tls,
+    bool start(const QHostAddress &address, quint16 port, const std::shared_ptr<TlsContext> &tls,
                QString *error);
     quint16 port() const { return serverPort(); }
 

@@ -3,6 +3,7 @@
 #include "service/https_service.h"
 #include "service/service_logic.h"
 #include "service/store.h"
+#include "service/tls_session.h"
 
 #include "service/platform.h"
 #include "service/service_log.h"
@@ -10,8 +11,6 @@
 #include <QCommandLineParser>
 #include <QCoreApplication>
 #include <QFile>
-#include <QSslCertificate>
-#include <QSslKey>
 
 #include <chrono>
 #include <cstdio>
@@ -29,43 +28,28 @@ void Fail(const QString &message) {
     std::fprintf(stderr, "shoulu-service: %s\n", qUtf8Printable(message));
 }
 
-bool LoadTls(const QString &certPath, const QString &keyPath, QSslConfiguration *tls,
-             QString *error) {
-    QFile certFile(certPath);
-    if (!certFile.open(QIODevice::ReadOnly)) {
-        *error = QStringLiteral("cannot read %1: %2").arg(certPath, certFile.errorString());
+bool ReadFile(const QString &path, QByteArray *content, QString *error) {
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly)) {
+        *error = QStringLiteral("cannot read %1: %2").arg(path, file.errorString());
         return false;
     }
-    const QList<QSslCertificate> chain = QSslCertificate::fromData(certFile.readAll());
-    if (chain.isEmpty()) {
-        *error = QStringLiteral("no PEM certificate in %1").arg(certPath);
-        return false;
-    }
-    QFile keyFile(keyPath);
-    if (!keyFile.open(QIODevice::ReadOnly)) {
-        *error = QStringLiteral("cannot read %1: %2").arg(keyPath, keyFile.errorString());
-        return false;
-    }
-    const QByteArray keyPem = keyFile.readAll();
-    QSslKey key;
-    for (const QSsl::KeyAlgorithm algorithm : {QSsl::Ec, QSsl::Rsa}) {
-        key = QSslKey(keyPem, algorithm, QSsl::Pem, QSsl::PrivateKey);
-        if (!key.isNull()) {
-            break;
-        }
-    }
-    if (key.isNull()) {
-        *error = QStringLiteral("no EC or RSA private key in %1").arg(keyPath);
-        return false;
-    }
-    *tls = QSslConfiguration::defaultConfiguration();
-    tls->setLocalCertificateChain(chain);
-    tls->setPrivateKey(key);
-    tls->setPeerVerifyMode(QSslSocket::VerifyNone); // clients are not asked for certificates
-    // Hence no trusted authorities either: Qt copies them into every connection's TLS context,
-    // which made each connection cost about 80 KB and a millisecond before it said a word.
-    tls->setCaCertificates({});
+    *content = file.readAll();
     return true;
+}
+
+std::shared_ptr<TlsContext> LoadTls(const QString &certPath, const QString &keyPath,
+                                    QString *error) {
+    QByteArray chain;
+    QByteArray key;
+    if (!ReadFile(certPath, &chain, error) || !ReadFile(keyPath, &key, error)) {
+        return {};
+    }
+    std::shared_ptr<TlsContext> tls = TlsContext::FromPem(chain, key, error);
+    if (!tls) {
+        *error = QStringLiteral("%1 (%2, %3)").arg(*error, certPath, keyPath);
+    }
+    return tls;
 }
 
 bool ParseListen(const QString &text, QHostAddress *address, quint16 *port) {
@@ -260,8 +244,9 @@ int main(int argc, char *argv[]) {
         Fail(error);
         return 1;
     }
-    QSslConfiguration tls;
-    if (!LoadTls(parser.value(certOption), parser.value(keyOption), &tls, &error)) {
+    const std::shared_ptr<TlsContext> tls =
+        LoadTls(parser.value(certOption), parser.value(keyOption), &error);
+    if (!tls) {
         Fail(error);
         return 1;
     }

@@ -207,6 +207,16 @@ private slots:
         QVERIFY2(good.ok, qPrintable(good.error));
     }
 
+    void plainHttpOnTheTlsPortIsClosed() {
+        QTcpSocket plain;
+        plain.connectToHost(QHostAddress::LocalHost, service_.port());
+        QVERIFY(plain.waitForConnected(5000));
+        plain.write(Get("/studio"));
+        QTRY_COMPARE_WITH_TIMEOUT(plain.state(), QAbstractSocket::UnconnectedState, 5000);
+        QVERIFY(!plain.readAll().contains("HTTP/1.1"));
+        expectStillServing();
+    }
+
     void clientThatDoesNotReadIsCutOff() {
         [[maybe_unused]] const qint64 before = ResidentKiB(service_.pid());
         QSslSocket greedy;
