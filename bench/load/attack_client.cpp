@@ -137,8 +137,9 @@ void Handshakes(Attack &attack, QObject *context, int *silent) {
                 socket->deleteLater();
             }
         });
-        QObject::connect(socket, &QTcpSocket::disconnected, socket, [socket, silent] {
-            --*silent;
+        // An abort emits disconnected too: only the silent ones are counted back.
+        QObject::connect(socket, &QTcpSocket::disconnected, socket, [socket, silent, keep] {
+            *silent -= keep ? 1 : 0;
             socket->deleteLater();
         });
         QObject::connect(socket, &QTcpSocket::errorOccurred, socket, &QObject::deleteLater);
