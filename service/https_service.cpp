@@ -1,8 +1,10 @@
 #include "service/https_service.h"
 
 #include "service/http_request.h"
+#include "service/platform.h"
 #include "service/service_log.h"
 
+#include <QAbstractEventDispatcher>
 #include <QElapsedTimer>
 #include <QSslSocket>
 #include <QThread>
@@ -75,6 +77,10 @@ public:
         , tls_(tls)
         , open_(open) {
         moveToThread(&thread_);
+        // Each worker holds hundreds or thousands of mostly idle sockets.
+        if (QAbstractEventDispatcher *dispatcher = NewScalableEventDispatcher()) {
+            thread_.setEventDispatcher(dispatcher);
+        }
         thread_.start();
     }
 
