@@ -77,7 +77,8 @@ public:
         , tls_(tls)
         , open_(open) {
         moveToThread(&thread_);
-        // Each worker holds hundreds or thousands of mostly idle sockets.
+        // Each worker holds hundreds or thousands of mostly idle sockets, which Qt's own
+        // dispatcher would poll on every turn of the loop.
         if (QAbstractEventDispatcher *dispatcher = NewScalableEventDispatcher()) {
             thread_.setEventDispatcher(dispatcher);
         }
