@@ -1,9 +1,11 @@
 #include "service/https_service.h"
 
 #include "service/http_request.h"
+#include "service/platform.h"
 #include "service/service_log.h"
 #include "service/tls_session.h"
 
+#include <QAbstractEventDispatcher>
 #include <QElapsedTimer>
 #include <QTcpSocket>
 #include <QThread>
@@ -77,6 +79,11 @@ public:
         , tls_(std::move(tls))
         , open_(open) {
         moveToThread(&thread_);
+        // Each worker holds hundreds or thousands of mostly idle sockets, which Qt's own
+        // dispatcher would poll on every turn of the loop.
+        if (QAbstractEventDispatcher *dispatcher = NewScalableEventDispatcher()) {
+            thread_.setEventDispatcher(dispatcher);
+        }
         thread_.start();
     }
 
