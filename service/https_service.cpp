@@ -12,6 +12,7 @@
 #include <QTimer>
 
 #include <algorithm>
+#include <limits>
 #include <list>
 #include <optional>
 
@@ -28,6 +29,8 @@ constexpr auto kMaxLinger = 2s;
 // Near the cap, each newcomer has the oldest handshake closed; this share of the cap is left
 // free for the newcomers that arrive before those closes are done.
 constexpr int kHeadroomShare = 8;
+// A handshake younger than this is still likely to finish: one takes milliseconds.
+constexpr auto kMinEvictableAge = 1s;
 // Bytes a connection holds from its socket before Qt stops reading it, and takes at a time
 // through TLS.
 constexpr qint64 kReadBufferBytes = 32 * 1024;
@@ -69,6 +72,14 @@ QByteArray PathOf(const QByteArray &target) {
 } // namespace
 
 class ServiceConnection;
+
+using Clock = std::chrono::steady_clock;
+struct Handshake {
+    ServiceConnection *connection;
+    Clock::time_point since;
+};
+constexpr Clock::rep kNoHandshake = std::numeric_limits<Clock::rep>::max();
+using HandshakePlace = std::list<Handshake>::iterator;
 
 // One worker thread's connections; lives in that thread, which it owns.
 class ServiceWorker : public QObject {
@@ -115,26 +126,43 @@ public:
     }
 
     // A connection not through its TLS handshake yet may be closed to make room (oldest first).
-    std::list<ServiceConnection *>::iterator enterHandshake(ServiceConnection *connection) {
-        return handshaking_.insert(handshaking_.end(), connection);
+    HandshakePlace enterHandshake(ServiceConnection *connection) {
+        const auto place = handshaking_.insert(handshaking_.end(), {connection, Clock::now()});
+        noteOldestHandshake();
+        return place;
     }
-    void leaveHandshake(std::list<ServiceConnection *>::iterator place) {
+    void leaveHandshake(HandshakePlace place) {
         handshaking_.erase(place);
-        --handshaking;
+        noteOldestHandshake();
     }
     void evictOldestHandshake();
+    // Whether this worker has a handshake old enough to be closed for a newcomer; if so, the
+    // caller has claimed it, and others will not count on it too.
+    bool claimEvictable(Clock::time_point now) {
+        Clock::rep since = oldestHandshake_;
+        return now.time_since_epoch().count() - since >=
+                   Clock::duration(kMinEvictableAge).count() &&
+               oldestHandshake_.compare_exchange_strong(since, now.time_since_epoch().count());
+    }
 
-    // Connections handed to this worker and not yet gone, and those of them not through their
-    // handshake; the listener adds to both as it hands one over, before the worker has it.
+    // Connections handed to this worker and not yet gone; the listener adds to it as it hands
+    // one over, before the worker has it.
     std::atomic<int> load{0};
-    std::atomic<int> handshaking{0};
 
 private:
     ConnectionLimits limits_;
     std::shared_ptr<TlsContext> tls_;
     std::atomic<int> *open_;
     RequestHandler handler_;
-    std::list<ServiceConnection *> handshaking_;
+    void noteOldestHandshake() {
+        oldestHandshake_ = handshaking_.empty()
+                               ? kNoHandshake
+                               : handshaking_.front().since.time_since_epoch().count();
+    }
+
+    std::list<Handshake> handshaking_;
+    // When the oldest of them began, for the listener's thread.
+    std::atomic<Clock::rep> oldestHandshake_{kNoHandshake};
     QThread thread_;
 };
 
@@ -380,7 +408,7 @@ private:
     const ConnectionLimits &limits_;
     QTcpSocket *socket_;
     std::unique_ptr<TlsSession> tls_;
-    std::optional<std::list<ServiceConnection *>::iterator> handshakePlace_;
+    std::optional<HandshakePlace> handshakePlace_;
     QTimer deadline_;
     QTimer linger_;
     QElapsedTimer started_;
@@ -398,7 +426,6 @@ void ServiceWorker::adopt(qintptr descriptor) {
     auto *socket = new QTcpSocket;
     if (!socket->setSocketDescriptor(descriptor)) {
         delete socket;
-        --handshaking;
         release();
         return;
     }
@@ -406,8 +433,8 @@ void ServiceWorker::adopt(qintptr descriptor) {
 }
 
 void ServiceWorker::evictOldestHandshake() {
-    if (!handshaking_.empty()) {
-        handshaking_.front()->evict();
+    if (!handshaking_.empty() && Clock::now() - handshaking_.front().since >= kMinEvictableAge) {
+        handshaking_.front().connection->evict();
     }
 }
 
@@ -467,23 +494,27 @@ bool HttpsService::start(const QHostAddress &address, quint16 port,
 }
 
 void HttpsService::incomingConnection(qintptr descriptor) {
-    if (open_ >= limits_.maxConnections) {
+    // Nearly full: a connection stalled in its handshake makes room, so a flood of silent or
+    // stalled handshakes cannot lock the others out. At the cap the newcomer gets in only then,
+    // so the cap is passed by at most one per worker, for the moment the close takes.
+    bool evicting = false;
+    if (open_ >= limits_.maxConnections - limits_.maxConnections / kHeadroomShare) {
+        const Clock::time_point now = Clock::now();
+        for (const auto &stalled : workers_) {
+            if (stalled->claimEvictable(now)) {
+                QMetaObject::invokeMethod(
+                    stalled.get(), [worker = stalled.get()] { worker->evictOldestHandshake(); });
+                evicting = true;
+                break;
+            }
+        }
+    }
+    if (open_ >= limits_.maxConnections && !evicting) {
         QTcpSocket refused;
         if (refused.setSocketDescriptor(descriptor)) {
             refused.abort();
         }
         return;
-    }
-    if (open_ >= limits_.maxConnections - limits_.maxConnections / kHeadroomShare) {
-        // Nearly full: the oldest connection still in its handshake makes room, so a flood of
-        // silent or stalled handshakes cannot lock the others out.
-        ServiceWorker *stalled =
-            std::max_element(workers_.begin(), workers_.end(), [](const auto &a, const auto &b) {
-                return a->handshaking < b->handshaking;
-            })->get();
-        if (stalled->handshaking > 0) {
-            QMetaObject::invokeMethod(stalled, [stalled] { stalled->evictOldestHandshake(); });
-        }
     }
     ServiceWorker *worker =
         std::min_element(workers_.begin(), workers_.end(), [](const auto &a, const auto &b) {
@@ -491,7 +522,6 @@ void HttpsService::incomingConnection(qintptr descriptor) {
         })->get();
     ++open_;
     ++worker->load;
-    ++worker->handshaking;
     QMetaObject::invokeMethod(worker, [worker, descriptor] { worker->adopt(descriptor); });
 }
 

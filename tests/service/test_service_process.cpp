@@ -274,7 +274,7 @@ private slots:
         for (const auto &socket : sockets) {
             closed += socket->waitForDisconnected(300);
         }
-        QCOMPARE(closed, 3);
+        QCOMPARE(closed, 2); // handshakes younger than a second are left to finish
         // Silent connections still fill the service: the oldest one makes room for a real client.
         QVERIFY(HttpsRequest("GET", QueryUrl(other, QStringLiteral("example.com")), other.caPem(),
                              {}, 5s)
