@@ -29,6 +29,10 @@ constexpr auto kMaxLinger = 2s;
 // Near the cap, each newcomer has the oldest handshake closed; this share of the cap is left
 // free for the newcomers that arrive before those closes are done.
 constexpr int kHeadroomShare = 8;
+// Requests a connection has answered before the others of its worker get their turn.
+constexpr int kAnswersPerTurn = 16;
+// Answers the kernel holds for one connection.
+constexpr int kSendBufferBytes = 64 * 1024;
 // A handshake younger than this is still likely to finish: one takes milliseconds.
 constexpr auto kMinEvictableAge = 1s;
 // Bytes a connection holds from its socket before Qt stops reading it, and takes at a time
@@ -227,7 +231,7 @@ private:
             linger_.start();
             return;
         }
-        while (!closing_ && !paused_ && socket_->bytesAvailable() > 0) {
+        while (!closing_ && !held() && socket_->bytesAvailable() > 0) {
             if (!tls_) {
                 // TLS state waits for the client's first bytes: port checks and silent
                 // connections cost next to nothing.
@@ -250,7 +254,7 @@ private:
 
     // Decrypts what TLS holds and answers it, until answers pile up unread; the rest waits.
     void decryptAndProcess() {
-        while (!closing_ && !paused_) {
+        while (!closing_ && !held()) {
             if (input_.size() == pos_) {
                 input_.clear();
                 pos_ = 0;
@@ -286,9 +290,11 @@ private:
         sendOutgoing();
     }
 
-    // Answers every complete request in the input, in order, until answers pile up unread.
+    // Answers the complete requests in the input, in order, until answers pile up unread or
+    // this connection has had its turn.
     void process() {
-        while (!closing_ && !paused_ && (pos_ < input_.size() || reading_)) {
+        int answered = 0;
+        while (!closing_ && !held() && (pos_ < input_.size() || reading_)) {
             if (!reading_) {
                 reading_ = true;
                 inBody_ = false;
@@ -320,14 +326,40 @@ private:
             if (unsent() > kMaxUnsentBytes) {
                 paused_ = true;
                 deadline_.start(limits_.idle);
+            } else if (++answered == kAnswersPerTurn) {
+                yieldTurn();
             }
         }
         if (pos_ > 0 && pos_ == input_.size()) {
             input_.clear();
             pos_ = 0;
         }
-        if (!closing_ && !paused_ && !reading_) {
+        if (!closing_ && !held() && !reading_) {
             deadline_.start(limits_.idle);
+        }
+    }
+
+    bool held() const { return paused_ || yielding_; }
+
+    // A client that pipelines requests would otherwise hold the thread for all of them, and
+    // every other connection of this worker would wait.
+    void yieldTurn() {
+        yielding_ = true;
+        QMetaObject::invokeMethod(
+            this,
+            [this] {
+                yielding_ = false;
+                proceed();
+            },
+            Qt::QueuedConnection);
+    }
+
+    // Takes up what was left waiting: requests already read, then TLS, then the socket.
+    void proceed() {
+        if (!closing_ && !held()) {
+            process();
+            decryptAndProcess();
+            onReadyRead();
         }
     }
 
@@ -376,9 +408,7 @@ private:
         }
         if (paused_ && unsent() <= kMaxUnsentBytes) {
             paused_ = false;
-            process();
-            decryptAndProcess();
-            onReadyRead();
+            proceed();
         }
     }
 
@@ -419,6 +449,7 @@ private:
     bool reading_ = false;
     bool inBody_ = false;
     bool paused_ = false;
+    bool yielding_ = false;
     bool closing_ = false;
 };
 
@@ -429,6 +460,9 @@ void ServiceWorker::adopt(qintptr descriptor) {
         release();
         return;
     }
+    // The kernel would otherwise grow the buffer to megabytes for a client that does not read,
+    // and answer thousands of its requests before the limit on unsent answers is reached.
+    socket->setSocketOption(QAbstractSocket::SendBufferSizeSocketOption, kSendBufferBytes);
     new ServiceConnection(socket, this);
 }
 
