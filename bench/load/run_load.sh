@@ -126,8 +126,14 @@ UNDER_OUT="$(run_wrk "$QUERY_URL")"
 wait "$ATTACK_PID" || ATTACK_OK=0
 cat "$WORK/attack.txt"
 summarise "query endpoint under attack" "$UNDER_OUT"
-UNDER_RATIO="$(awk -v u="$RATE" -v q="$QUERY_RATE" 'BEGIN { printf "%.2f", (q > 0 ? u / q : 0) }')"
-echo "under attack / plain query rate: $UNDER_RATIO (target >= 0.50)"
+UNDER_RATE="$RATE"
+# This machine's speed drifts by a third between runs a minute apart: the plain rate is taken
+# again once the attackers are gone, and the attack is set against the mean of both.
+sleep 2
+summarise "query endpoint, after" "$(run_wrk "$QUERY_URL")"
+PLAIN_MEAN="$(awk -v a="$QUERY_RATE" -v b="$RATE" 'BEGIN { printf "%.2f", (a + b) / 2 }')"
+UNDER_RATIO="$(awk -v u="$UNDER_RATE" -v q="$PLAIN_MEAN" 'BEGIN { printf "%.2f", (q > 0 ? u / q : 0) }')"
+echo "under attack / plain query rate (mean of before and after, $PLAIN_MEAN req/s): $UNDER_RATIO (target >= 0.50)"
 if ! awk -v r="$UNDER_RATIO" 'BEGIN { exit !(r >= 0.5) }'; then
     ATTACK_OK=0
 fi
