@@ -21,17 +21,23 @@ struct ContextFree {
 };
 using ContextPtr = std::unique_ptr<SSL_CTX, ContextFree>;
 
+// Without it OpenSSL would ask for a passphrase on the terminal and wait there; an encrypted
+// key is refused instead.
+int NoPassphrase(char *, int, int, void *) {
+    return 0;
+}
+
 BioPtr Reader(const QByteArray &pem) {
     return BioPtr(BIO_new_mem_buf(pem.constData(), static_cast<int>(pem.size())));
 }
 
 bool UseChain(SSL_CTX *context, const QByteArray &chainPem) {
     const BioPtr in = Reader(chainPem);
-    X509 *leaf = PEM_read_bio_X509(in.get(), nullptr, nullptr, nullptr);
+    X509 *leaf = PEM_read_bio_X509(in.get(), nullptr, NoPassphrase, nullptr);
     const bool used = leaf != nullptr && SSL_CTX_use_certificate(context, leaf) == 1;
     X509_free(leaf);
     while (used) {
-        X509 *issuer = PEM_read_bio_X509(in.get(), nullptr, nullptr, nullptr);
+        X509 *issuer = PEM_read_bio_X509(in.get(), nullptr, NoPassphrase, nullptr);
         if (issuer == nullptr) {
             break;
         }
@@ -43,12 +49,17 @@ bool UseChain(SSL_CTX *context, const QByteArray &chainPem) {
     return used;
 }
 
-bool UseKey(SSL_CTX *context, const QByteArray &keyPem) {
+// Empty when the key is in use; otherwise why not.
+QString UseKey(SSL_CTX *context, const QByteArray &keyPem) {
     const BioPtr in = Reader(keyPem);
-    EVP_PKEY *key = PEM_read_bio_PrivateKey(in.get(), nullptr, nullptr, nullptr);
-    const bool used = key != nullptr && SSL_CTX_use_PrivateKey(context, key) == 1;
+    EVP_PKEY *key = PEM_read_bio_PrivateKey(in.get(), nullptr, NoPassphrase, nullptr);
+    if (key == nullptr) {
+        return QStringLiteral("no unencrypted PEM private key in the key file");
+    }
+    const bool used =
+        SSL_CTX_use_PrivateKey(context, key) == 1 && SSL_CTX_check_private_key(context) == 1;
     EVP_PKEY_free(key);
-    return used;
+    return used ? QString() : QStringLiteral("the private key does not belong to the certificate");
 }
 
 } // namespace
@@ -56,30 +67,29 @@ bool UseKey(SSL_CTX *context, const QByteArray &keyPem) {
 std::shared_ptr<TlsContext> TlsContext::FromPem(const QByteArray &chainPem,
                                                 const QByteArray &keyPem, QString *error) {
     ContextPtr context(SSL_CTX_new(TLS_server_method()));
+    error->clear();
     if (!context) {
         *error = QStringLiteral("cannot set up TLS");
     } else if (!UseChain(context.get(), chainPem)) {
         *error = QStringLiteral("no usable PEM certificate in the certificate file");
-    } else if (!UseKey(context.get(), keyPem)) {
-        *error = QStringLiteral("no usable PEM private key in the key file");
-    } else if (SSL_CTX_check_private_key(context.get()) != 1) {
-        *error = QStringLiteral("the private key does not belong to the certificate");
     } else {
-        SSL_CTX_set_min_proto_version(context.get(), TLS1_2_VERSION);
-        // Renegotiation lets one client make the service redo handshakes at will.
-        SSL_CTX_set_options(context.get(), SSL_OP_NO_RENEGOTIATION);
-        // Thousands of idle connections then hold no record buffers.
-        SSL_CTX_set_mode(context.get(), SSL_MODE_RELEASE_BUFFERS);
-        // No resumption: a session cache grows with every client, and tickets cost a third of
-        // each handshake while keep-alive already spares the clients most handshakes.
-        SSL_CTX_set_session_cache_mode(context.get(), SSL_SESS_CACHE_OFF);
-        SSL_CTX_set_num_tickets(context.get(), 0);
-        SSL_CTX_set_options(context.get(), SSL_OP_NO_TICKET);
-        ERR_clear_error();
-        return std::shared_ptr<TlsContext>(new TlsContext(context.release()));
+        *error = UseKey(context.get(), keyPem);
     }
     ERR_clear_error();
-    return {};
+    if (!error->isEmpty()) {
+        return {};
+    }
+    SSL_CTX_set_min_proto_version(context.get(), TLS1_2_VERSION);
+    // Renegotiation lets one client make the service redo handshakes at will.
+    SSL_CTX_set_options(context.get(), SSL_OP_NO_RENEGOTIATION);
+    // Thousands of idle connections then hold no record buffers.
+    SSL_CTX_set_mode(context.get(), SSL_MODE_RELEASE_BUFFERS);
+    // No resumption: a session cache grows with every client, and tickets cost a third of each
+    // handshake while keep-alive already spares the clients most handshakes.
+    SSL_CTX_set_session_cache_mode(context.get(), SSL_SESS_CACHE_OFF);
+    SSL_CTX_set_num_tickets(context.get(), 0);
+    SSL_CTX_set_options(context.get(), SSL_OP_NO_TICKET);
+    return std::shared_ptr<TlsContext>(new TlsContext(context.release()));
 }
 
 TlsContext::~TlsContext() {

@@ -1,8 +1,10 @@
 #include "net/md5.h"
 #include "tests/service/service_harness.h"
+#include "tests/support/https_test_server.h"
 
 #include <QJsonDocument>
 #include <QJsonObject>
+#include <QSslKey>
 #include <QSslSocket>
 #include <QTcpSocket>
 #include <QtTest>
@@ -424,17 +426,37 @@ private slots:
         QVERIFY(QFileInfo(log + QStringLiteral(".1")).size() <= 2000);
     }
 
-    void listensOnLoopbackOnly() {
-        QString output;
+    void refusesToStart_data() {
+        QTest::addColumn<QString>("listen");
+        QTest::addColumn<QByteArray>("keyPem");
+        QTest::addColumn<QString>("message");
+        QString error;
+        const auto other = MakeTestCertificates(&error);
+        QVERIFY2(other, qPrintable(error));
+        QFile keyFile(service_.folder() + QStringLiteral("/server.key"));
+        QVERIFY(keyFile.open(QIODevice::ReadOnly));
+        const QSslKey key(keyFile.readAll(), QSsl::Ec);
+        QTest::newRow("not loopback") << "0.0.0.0:0" << key.toPem() << "loopback";
+        QTest::newRow("another key") << "127.0.0.1:0" << other->untrustedKeyPem << "not belong";
+        // Refused, rather than asking for the passphrase on the terminal and waiting there.
+        QTest::newRow("encrypted key") << "127.0.0.1:0" << key.toPem("secret") << "no unencrypted";
+    }
+    void refusesToStart() {
+        QFETCH(QString, listen);
+        QFETCH(QByteArray, keyPem);
+        QFETCH(QString, message);
         QTemporaryDir dir;
-        QCOMPARE(RunServiceCommand(
-                     {QStringLiteral("--listen"), QStringLiteral("0.0.0.0:0"),
-                      QStringLiteral("--cert"), service_.folder() + QStringLiteral("/server.pem"),
-                      QStringLiteral("--key"), service_.folder() + QStringLiteral("/server.key"),
-                      QStringLiteral("--db"), dir.filePath(QStringLiteral("x.db"))},
-                     &output),
+        QFile keyFile(dir.filePath(QStringLiteral("x.key")));
+        QVERIFY(keyFile.open(QIODevice::WriteOnly) && keyFile.write(keyPem) == keyPem.size());
+        keyFile.close();
+        QString output;
+        QCOMPARE(RunServiceCommand({QStringLiteral("--listen"), listen, QStringLiteral("--cert"),
+                                    service_.folder() + QStringLiteral("/server.pem"),
+                                    QStringLiteral("--key"), keyFile.fileName(),
+                                    QStringLiteral("--db"), dir.filePath(QStringLiteral("x.db"))},
+                                   &output),
                  1);
-        QVERIFY2(output.contains(QStringLiteral("loopback")), qPrintable(output));
+        QVERIFY2(output.contains(message), qPrintable(output));
     }
 
     void stopsCleanlyOnTerm() {
