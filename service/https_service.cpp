@@ -26,8 +26,8 @@ using namespace std::chrono_literals;
 // stop, so closing does not reset the connection under the answer.
 constexpr auto kLinger = 300ms;
 constexpr auto kMaxLinger = 2s;
-// Near the cap, each newcomer has the oldest handshake closed; this share of the cap is left
-// free for the newcomers that arrive before those closes are done.
+// Near the cap, each newcomer has the oldest stalled handshake closed; this share of the cap is
+// left free for the newcomers that arrive before those closes are done.
 constexpr int kHeadroomShare = 8;
 // Requests a connection has answered before the others of its worker get their turn.
 constexpr int kAnswersPerTurn = 16;
@@ -41,8 +41,6 @@ constexpr qint64 kReadBufferBytes = 32 * 1024;
 
 QByteArray ReasonPhrase(int status) {
     switch (status) {
-    case 100:
-        return "Continue";
     case 200:
         return "OK";
     case 400:
@@ -218,9 +216,10 @@ private:
         }
     }
 
+    bool encrypted() const { return tls_ && tls_->established(); }
+
     void onEncrypted() {
         leaveHandshake();
-        encrypted_ = true;
         deadline_.start(limits_.idle);
     }
 
@@ -237,14 +236,15 @@ private:
                 // connections cost next to nothing.
                 tls_ = std::make_unique<TlsSession>(worker_->tls());
             }
+            const bool wasEncrypted = encrypted();
             const bool fine = tls_->receive(socket_->read(kReadBufferBytes));
             sendOutgoing();
             if (!fine) {
                 drop();
                 return;
             }
-            if (tls_->established()) {
-                if (!encrypted_) {
+            if (encrypted()) {
+                if (!wasEncrypted) {
                     onEncrypted();
                 }
                 decryptAndProcess();
@@ -255,10 +255,7 @@ private:
     // Decrypts what TLS holds and answers it, until answers pile up unread; the rest waits.
     void decryptAndProcess() {
         while (!closing_ && !held()) {
-            if (input_.size() == pos_) {
-                input_.clear();
-                pos_ = 0;
-            }
+            dropAnsweredInput();
             const qsizetype before = input_.size();
             const bool fine = tls_->readPlain(kReadBufferBytes, &input_);
             sendOutgoing();
@@ -330,16 +327,21 @@ private:
                 yieldTurn();
             }
         }
-        if (pos_ > 0 && pos_ == input_.size()) {
-            input_.clear();
-            pos_ = 0;
-        }
+        dropAnsweredInput();
         if (!closing_ && !held() && !reading_) {
             deadline_.start(limits_.idle);
         }
     }
 
     bool held() const { return paused_ || yielding_; }
+
+    // Once every request read has been answered, the input starts afresh.
+    void dropAnsweredInput() {
+        if (pos_ == input_.size()) {
+            input_.clear();
+            pos_ = 0;
+        }
+    }
 
     // A client that pipelines requests would otherwise hold the thread for all of them, and
     // every other connection of this worker would wait.
@@ -422,7 +424,7 @@ private:
     }
 
     void onDeadline() {
-        if (encrypted_ && reading_ && !closing_ && !paused_) {
+        if (encrypted() && reading_ && !closing_ && !paused_) {
             reading_ = false;
             reader_.reset();
             LogRequest("-", "-", 408, started_.nsecsElapsed());
@@ -445,7 +447,6 @@ private:
     RequestReader reader_;
     QByteArray input_;
     qsizetype pos_ = 0;
-    bool encrypted_ = false;
     bool reading_ = false;
     bool inBody_ = false;
     bool paused_ = false;

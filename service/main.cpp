@@ -73,9 +73,6 @@ bool ParseListen(const QString &text, QHostAddress *address, quint16 *port) {
 } // namespace
 
 int main(int argc, char *argv[]) {
-    // Qt's glib event dispatcher walks every socket on each turn of the loop; with thousands of
-    // connections open the plain one answers much sooner. Only this program's threads use it.
-    qputenv("QT_NO_GLIB", "1");
     QCoreApplication app(argc, argv);
     QCoreApplication::setApplicationName(QStringLiteral("shoulu-service"));
 
