@@ -61,6 +61,13 @@ RequestReader::Line RequestReader::takeLine(const QByteArray &input, qsizetype *
     return Line::Taken;
 }
 
+qsizetype RequestReader::takeBody(const QByteArray &input, qsizetype *pos, qint64 wanted) {
+    const qsizetype taken = qMin<qint64>(wanted, input.size() - *pos);
+    request_.body.append(input.sliced(*pos, taken));
+    *pos += taken;
+    return taken;
+}
+
 RequestReader::Step RequestReader::fail(int status, const QString &message) {
     failStatus_ = status;
     failMessage_ = message;
@@ -101,13 +108,9 @@ RequestReader::Step RequestReader::read(const QByteArray &input, qsizetype *pos)
             }
             break;
         }
-        case Phase::Body: {
-            const qsizetype take =
-                qMin<qint64>(contentLength_ - request_.body.size(), input.size() - *pos);
-            request_.body.append(input.sliced(*pos, take));
-            *pos += take;
+        case Phase::Body:
+            takeBody(input, pos, contentLength_ - request_.body.size());
             return request_.body.size() == contentLength_ ? Step::Complete : Step::NeedMore;
-        }
         case Phase::ChunkSize:
         case Phase::ChunkEnd: {
             const Line taken = takeLine(input, pos, kMaxChunkSizeLine, &line);
@@ -124,17 +127,13 @@ RequestReader::Step RequestReader::read(const QByteArray &input, qsizetype *pos)
             }
             break;
         }
-        case Phase::ChunkData: {
-            const qsizetype take = qMin<qint64>(chunkLeft_, input.size() - *pos);
-            request_.body.append(input.sliced(*pos, take));
-            *pos += take;
-            chunkLeft_ -= take;
+        case Phase::ChunkData:
+            chunkLeft_ -= takeBody(input, pos, chunkLeft_);
             if (chunkLeft_ > 0) {
                 return Step::NeedMore;
             }
             phase_ = Phase::ChunkEnd;
             break;
-        }
         }
     }
 }

@@ -37,6 +37,8 @@ private:
     enum class Line { Taken, Incomplete, TooLong };
 
     Line takeLine(const QByteArray &input, qsizetype *pos, qsizetype maxLength, QByteArray *line);
+    // Appends at most wanted bytes of the input to the body; returns how many.
+    qsizetype takeBody(const QByteArray &input, qsizetype *pos, qint64 wanted);
     Step fail(int status, const QString &message);
     Step requestLine(const QByteArray &line);
     Step header(const QByteArray &line);
