@@ -14,6 +14,8 @@ namespace {
 struct LogFile {
     QFile file;
     qint64 maxBytes = 0;
+    // Kept here rather than asked of the file, which costs a system call per line.
+    qint64 size = 0;
 };
 
 // The worker threads log at once; a line is written whole, and the file moved aside once.
@@ -34,6 +36,7 @@ bool LogRequestsToFile(const QString &path, qint64 maxBytes, QString *error) {
         *error = QStringLiteral("cannot write %1: %2").arg(path, sink->file.errorString());
         return false;
     }
+    sink->size = sink->file.size();
     Sink() = std::move(sink);
     return true;
 }
@@ -49,17 +52,18 @@ void LogRequest(const QByteArray &method, const QByteArray &path, int status, qi
         std::fwrite(line.constData(), 1, static_cast<size_t>(line.size()), stderr);
         return;
     }
-    if (sink->file.size() + line.size() > sink->maxBytes) {
+    if (sink->size + line.size() > sink->maxBytes) {
         const QString path = sink->file.fileName();
         const QString old = path + QStringLiteral(".1");
         sink->file.close();
         QFile::remove(old);
         QFile::rename(path, old);
+        sink->size = 0;
         if (!sink->file.open(QIODevice::WriteOnly | QIODevice::Truncate | QIODevice::Unbuffered)) {
             return;
         }
     }
-    sink->file.write(line);
+    sink->size += qMax<qint64>(0, sink->file.write(line));
 }
 
 } // namespace shoulu
