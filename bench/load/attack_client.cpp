@@ -6,23 +6,21 @@
 // requests and never read), slow (2,000 clients sending a header byte every 5 s), or all.
 
 #include "service/platform.h"
+#include "tests/service/service_harness.h"
 
 #include <QAbstractEventDispatcher>
 #include <QCoreApplication>
 #include <QElapsedTimer>
-#include <QFile>
-#include <QRegularExpression>
 #include <QSslCertificate>
 #include <QSslConfiguration>
 #include <QSslSocket>
 #include <QThread>
-
 #include <QTimer>
-#include <cstdlib>
 
 #include <algorithm>
 #include <cstdio>
 #include <cstdlib>
+#include <memory>
 #include <vector>
 
 namespace {
@@ -45,15 +43,6 @@ struct Attack {
     int open = 0;
 };
 
-qint64 ResidentKiB(qint64 pid) {
-    QFile status(QStringLiteral("/proc/%1/status").arg(pid));
-    if (!status.open(QIODevice::ReadOnly)) {
-        return -1;
-    }
-    static const QRegularExpression rss(QStringLiteral("VmRSS:\\s+(\\d+) kB"));
-    return rss.match(QString::fromLatin1(status.readAll())).captured(1).toLongLong();
-}
-
 QSslSocket *Connect(Attack &attack, QObject *parent) {
     auto *socket = new QSslSocket(parent);
     socket->setSslConfiguration(attack.tls);
@@ -64,26 +53,30 @@ QSslSocket *Connect(Attack &attack, QObject *parent) {
 
 // One normal query on a fresh connection, timed from connect to the complete answer.
 void Probe(Attack &attack, QObject *context) {
+    struct State {
+        QElapsedTimer clock;
+        QByteArray got;
+        bool done = false;
+    };
     auto *socket = Connect(attack, context);
-    auto *clock = new QElapsedTimer;
-    clock->start();
-    auto finish = [&attack, socket, clock, context](bool ok) {
-        if (socket->property("done").toBool()) {
+    const auto state = std::make_shared<State>();
+    state->clock.start();
+    auto finish = [&attack, socket, state, context](bool ok) {
+        if (state->done) {
             return;
         }
-        socket->setProperty("done", true);
-        ok ? attack.latencies.push_back(static_cast<double>(clock->nsecsElapsed()) / 1e6)
+        state->done = true;
+        ok ? attack.latencies.push_back(static_cast<double>(state->clock.nsecsElapsed()) / 1e6)
            : void(++attack.failures);
-        delete clock;
         socket->abort();
         socket->deleteLater();
         QTimer::singleShot(100ms, context, [&attack, context] { Probe(attack, context); });
     };
     QObject::connect(socket, &QSslSocket::encrypted, socket,
                      [&attack, socket] { socket->write(attack.query); });
-    QObject::connect(socket, &QSslSocket::readyRead, socket, [socket, finish] {
-        socket->setProperty("got", socket->property("got").toByteArray() + socket->readAll());
-        if (socket->property("got").toByteArray().contains("\"result\":1")) {
+    QObject::connect(socket, &QSslSocket::readyRead, socket, [socket, state, finish] {
+        state->got += socket->readAll();
+        if (state->got.contains("\"result\":1")) {
             finish(true);
         }
     });
@@ -201,8 +194,9 @@ int main(int argc, char *argv[]) {
         slowStarter.start(100ms);
     }
     QTimer memory;
-    QObject::connect(&memory, &QTimer::timeout, &context,
-                     [&] { attack.peakKiB = std::max(attack.peakKiB, ResidentKiB(attack.pid)); });
+    QObject::connect(&memory, &QTimer::timeout, &context, [&] {
+        attack.peakKiB = std::max(attack.peakKiB, shoulu::testing::ResidentKiB(attack.pid));
+    });
     memory.start(100ms);
     // The normal client has a thread of its own, so the attackers' work on this side does not
     // count in its latency.
@@ -213,19 +207,10 @@ int main(int argc, char *argv[]) {
     QMetaObject::invokeMethod(&probeContext, [&] { Probe(attack, &probeContext); });
     QTimer::singleShot(std::chrono::seconds(args[5].toInt()), &app, &QCoreApplication::quit);
     app.exec();
-    // The figures are read in the probe's own thread, and nothing is torn down afterwards: the
+    // The probe's figures are read once its thread has stopped. Nothing is torn down: the
     // thousands of sockets still open would only be closed by the exit anyway.
-    std::vector<double> latencies;
-    int failures = 0;
-    QMetaObject::invokeMethod(
-        &probeContext,
-        [&] {
-            latencies = attack.latencies;
-            failures = attack.failures;
-        },
-        Qt::BlockingQueuedConnection);
-    attack.latencies = std::move(latencies);
-    attack.failures = failures;
+    probeThread.quit();
+    probeThread.wait();
 
     std::sort(attack.latencies.begin(), attack.latencies.end());
     const size_t n = attack.latencies.size();
