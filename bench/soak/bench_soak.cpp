@@ -6,6 +6,7 @@
 //
 //   bench_soak [QUERIES]     default 32767 (a full queue)
 #include "bench/common/median.h"
+#include "bench/common/resident_memory.h"
 #include "core/domain_import.h"
 #include "core/form1.h"
 #include "core/window_ops.h"
@@ -23,31 +24,15 @@
 
 #include <algorithm>
 #include <cstdio>
-#include <fstream>
-#include <string>
 #include <vector>
 
 namespace shoulu::bench {
-
-using shoulu::bench::MedianMicroseconds;
 
 namespace {
 
 using testing::FakeWindow;
 
 constexpr int kEighths = 8;
-
-// Read with the standard library so the reading itself allocates little.
-long ResidentKilobytes() {
-    std::ifstream status("/proc/self/status");
-    std::string line;
-    while (std::getline(status, line)) {
-        if (line.rfind("VmRSS:", 0) == 0) {
-            return std::stol(line.substr(6));
-        }
-    }
-    return -1;
-}
 
 QString SoakDomain(int i) {
     static const char *const kSuffixes[] = {"com", "net", "cn", "org"};

@@ -6,6 +6,7 @@
 //                            child (default 21)
 //   bench_startup shoulu     (child) starts the way main.cpp does
 //   bench_startup bare       (child) a QWidget with one QPushButton
+#include "bench/common/resident_memory.h"
 #include "bench/import/import_bench.h"
 #include "core/domain_import.h"
 #include "net/http_client.h"
@@ -16,7 +17,6 @@
 
 #include <QApplication>
 #include <QElapsedTimer>
-#include <QFile>
 #include <QProcess>
 #include <QPushButton>
 #include <QTemporaryDir>
@@ -28,19 +28,6 @@
 #include <vector>
 
 namespace {
-
-long ResidentKilobytes() {
-    QFile status(QStringLiteral("/proc/self/status"));
-    if (!status.open(QIODevice::ReadOnly)) {
-        return -1;
-    }
-    for (const QByteArray &line : status.readAll().split('\n')) {
-        if (line.startsWith("VmRSS:")) {
-            return line.mid(6).trimmed().split(' ').first().toLong();
-        }
-    }
-    return -1;
-}
 
 // Reports "shown" as soon as the window is on screen, then the memory once start-up has settled.
 [[noreturn]] void ReportAndExit(QWidget &window) {
@@ -56,7 +43,7 @@ long ResidentKilobytes() {
     while (limit.elapsed() < 300) {
         QCoreApplication::processEvents(QEventLoop::AllEvents, 10);
     }
-    std::printf("rss %ld\n", ResidentKilobytes());
+    std::printf("rss %ld\n", shoulu::bench::ResidentKilobytes());
     std::fflush(stdout);
     // Before Timer2 could ask the version service anything.
     ::_exit(0);
