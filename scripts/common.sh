@@ -38,6 +38,11 @@ configure_and_build() {
     cmake --build "$dir" --parallel "$(nproc)"
 }
 
+# port_in_use PORT: whether something on this machine listens there.
+port_in_use() {
+    (exec 3<>"/dev/tcp/127.0.0.1/$1") 2>/dev/null
+}
+
 # make_certificates DIR: a certificate authority and a server certificate for localhost, kept
 # in DIR (a build folder) only. The program trusts this authority (compiled in) besides the
 # system's; nothing turns certificate checking off.
