@@ -21,11 +21,13 @@ QString DecodeGbk(QByteArrayView bytes, bool *valid) {
     return text;
 }
 
-void RequireGbk() {
-    if (EncodeGbk(u"\u4E2D") != QByteArrayView("\xD6\xD0")) {
-        qFatal("GBK is not available: Qt was built without ICU, so Chinese domains and form "
-               "bodies cannot be encoded");
-    }
+QString DecodeGb18030(QByteArrayView bytes) {
+    return QStringDecoder("GB18030").decode(bytes);
+}
+
+void ReportGbkMissing() {
+    qFatal("GBK is not available: Qt was built without ICU, so Chinese domains and form "
+           "bodies cannot be encoded");
 }
 
 namespace {

@@ -7,6 +7,12 @@
 
 namespace shoulu {
 
+void RequireGbk() {
+    if (EncodeGbk(u"\u4E2D") != QByteArrayView("\xD6\xD0")) {
+        ReportGbkMissing();
+    }
+}
+
 namespace {
 
 // 0 means "not a double-byte unit"; no double-byte GBK character has lead byte 0.
@@ -14,7 +20,6 @@ using GbkTable = std::array<quint16, 0x10000>;
 
 GbkTable BuildTable() {
     GbkTable table{};
-    RequireGbk(); // an empty table would silently break every Chinese token and body
     for (char32_t code = 0x80; code < 0x10000; ++code) {
         if (code >= 0xD800 && code <= 0xDFFF) {
             continue; // a lone surrogate half is never a GBK character

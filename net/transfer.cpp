@@ -54,11 +54,10 @@ QString DecodeBody(const QByteArray &body, const QByteArray &contentType) {
     QString text;
     if (!charset.isEmpty() && charset != "utf-8" && charset != "utf8") {
         const QByteArray name = DecoderName(charset);
-        QStringDecoder decoder(name.constData());
-        if (decoder.isValid()) {
+        if (name == "GB18030") {
+            text = DecodeGb18030(body);
+        } else if (QStringDecoder decoder(name.constData()); decoder.isValid()) {
             text = decoder.decode(body);
-        } else if (name == "GB18030") {
-            text = DecodeGbk(body); // no ICU (Windows): the system's code page 936
         } else {
             text = QString::fromUtf8(body);
         }
