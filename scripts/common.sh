@@ -10,10 +10,12 @@ PACKAGES=(
     clang-14 libclang-rt-14-dev
 )
 
-install_missing_packages() {
+# install_packages PKG...: installs those of them that are missing. Waits for another apt run
+# to finish rather than failing.
+install_packages() {
     local missing=()
     local pkg
-    for pkg in "${PACKAGES[@]}"; do
+    for pkg in "$@"; do
         if ! dpkg-query -W -f='${Status}' "$pkg" 2>/dev/null | grep -q 'install ok installed'; then
             missing+=("$pkg")
         fi
@@ -26,8 +28,13 @@ install_missing_packages() {
     if [ "$(id -u)" -ne 0 ]; then
         sudo=(sudo)
     fi
-    "${sudo[@]}" env DEBIAN_FRONTEND=noninteractive apt-get update -q
-    "${sudo[@]}" env DEBIAN_FRONTEND=noninteractive apt-get install -y -q --no-install-recommends "${missing[@]}"
+    local apt=(env DEBIAN_FRONTEND=noninteractive apt-get -o DPkg::Lock::Timeout=600)
+    "${sudo[@]}" "${apt[@]}" update -q
+    "${sudo[@]}" "${apt[@]}" install -y -q --no-install-recommends "${missing[@]}"
+}
+
+install_missing_packages() {
+    install_packages "${PACKAGES[@]}"
 }
 
 # configure_and_build BUILD_DIR [extra cmake arguments...]

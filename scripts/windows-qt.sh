@@ -55,20 +55,9 @@ qt_win_present() {
     [ -f "$QT_WIN_PREFIX/.complete" ] && [ -x "$QT_WIN_PREFIX/bin/qt-cmake" ]
 }
 
+# Needs scripts/common.sh sourced first.
 qt_win_install_packages() {
-    local missing=() pkg
-    for pkg in "${QT_WIN_PACKAGES[@]}" "$@"; do
-        if ! dpkg-query -W -f='${Status}' "$pkg" 2>/dev/null | grep -q 'install ok installed'; then
-            missing+=("$pkg")
-        fi
-    done
-    [ ${#missing[@]} -eq 0 ] && return 0
-    echo "Installing: ${missing[*]}"
-    local sudo=()
-    [ "$(id -u)" -ne 0 ] && sudo=(sudo)
-    "${sudo[@]}" env DEBIAN_FRONTEND=noninteractive apt-get -o DPkg::Lock::Timeout=600 update -q
-    "${sudo[@]}" env DEBIAN_FRONTEND=noninteractive apt-get -o DPkg::Lock::Timeout=600 \
-        install -y -q --no-install-recommends "${missing[@]}"
+    install_packages "${QT_WIN_PACKAGES[@]}" "$@"
 }
 
 # Fetches the source through a private apt configuration: its own sources list (deb-src
