@@ -5,6 +5,8 @@
 #include <openssl/pem.h>
 #include <openssl/ssl.h>
 
+#include <array>
+
 namespace shoulu {
 
 namespace {
@@ -125,26 +127,23 @@ bool TlsSession::handshake() {
 }
 
 bool TlsSession::readPlain(qsizetype max, QByteArray *plain) {
-    // Decrypted straight into the caller's buffer.
-    const qsizetype start = plain->size();
-    plain->resize(start + max);
-    qsizetype taken = 0;
-    int result = 1;
-    while (taken < max) {
-        result = SSL_read(ssl_, plain->data() + start + taken, static_cast<int>(max - taken));
-        if (result <= 0) {
-            break;
+    // Not zeroed: SSL_read fills what it reports. Reading into the input itself would leave
+    // every idle connection holding a buffer of max bytes.
+    std::array<char, 16 * 1024> buffer;
+    for (qsizetype taken = 0; taken < max;) {
+        const int wanted = static_cast<int>(qMin<qsizetype>(buffer.size(), max - taken));
+        const int result = SSL_read(ssl_, buffer.data(), wanted);
+        if (result > 0) {
+            plain->append(buffer.data(), result);
+            taken += result;
+            continue;
         }
-        taken += result;
+        const int reason = SSL_get_error(ssl_, result);
+        ERR_clear_error();
+        // A close_notify ends the input; the connection's own close follows.
+        return reason == SSL_ERROR_WANT_READ || reason == SSL_ERROR_ZERO_RETURN;
     }
-    plain->resize(start + taken);
-    if (result > 0) {
-        return true;
-    }
-    const int reason = SSL_get_error(ssl_, result);
-    ERR_clear_error();
-    // A close_notify ends the input; the connection's own close follows.
-    return reason == SSL_ERROR_WANT_READ || reason == SSL_ERROR_ZERO_RETURN;
+    return true;
 }
 
 void TlsSession::write(const QByteArray &plain) {
