@@ -353,6 +353,12 @@ private slots:
                                       << QStringLiteral("fresh") << QStringLiteral("bad.csv:1");
         QTest::newRow("GBK") << header + "a.cn,1,1,1,1,1,1\n\xd6\xd0\xce\xc4.cn,1,1,1,1,1,1\n"
                              << QStringLiteral("fresh") << QStringLiteral("bad.csv:3: not UTF-8");
+        QTest::newRow("cut last line")
+            << header + "a.cn,1,1,1,1,1,1\xe4\xb8" << QStringLiteral("fresh")
+            << QStringLiteral("bad.csv:2: not UTF-8");
+        QTest::newRow("empty count")
+            << header + "a.cn,1,,1,1,1,1\n"
+            << QStringLiteral("fresh") << QStringLiteral("bad.csv:2: empty bd_domain");
         QTest::newRow("endless line")
             << header + QByteArray(1 << 20, 'a') << QStringLiteral("fresh")
             << QStringLiteral("bad.csv:2: longer than");
