@@ -5,7 +5,7 @@
 // KIND: none, handshakes (abandoned and silent TLS handshakes), unread (clients that pipeline
 // requests and never read), slow (2,000 clients sending a header byte every 5 s), or all.
 
-#include "service/platform.h"
+#include "service/epoll_dispatcher.h"
 #include "tests/service/service_harness.h"
 
 #include <QAbstractEventDispatcher>

@@ -1,0 +1,313 @@
+#include "service/connection.h"
+
+#include "service/http_response.h"
+#include "service/limits.h"
+#include "service/service_log.h"
+#include "service/tls_session.h"
+#include "service/worker.h"
+
+#include <QTcpSocket>
+
+namespace shoulu {
+
+namespace {
+
+using namespace std::chrono_literals;
+
+// A connection that answered for the last time waits this long for the client's leftovers to
+// stop, so closing does not reset the connection under the answer.
+constexpr auto kLinger = 300ms;
+constexpr auto kMaxLinger = 2s;
+
+QByteArray PathOf(const QByteArray &target) {
+    const qsizetype mark = target.indexOf('?');
+    return mark < 0 ? target : target.first(mark);
+}
+
+QByteArray OrDash(const QByteArray &text) {
+    return text.isEmpty() ? QByteArray("-") : text;
+}
+
+} // namespace
+
+ServiceConnection::ServiceConnection(QTcpSocket *socket, ServiceWorker *worker)
+    : QObject(worker)
+    , worker_(worker)
+    , load_(worker->load())
+    , socket_(socket) {
+    socket_->setParent(this);
+    socket_->setReadBufferSize(kReadBufferBytes);
+    deadline_.setSingleShot(true);
+    linger_.setSingleShot(true);
+    linger_.setInterval(kLinger);
+    connect(&deadline_, &QTimer::timeout, this, &ServiceConnection::onDeadline);
+    connect(&linger_, &QTimer::timeout, this, &ServiceConnection::finish);
+    connect(socket_, &QTcpSocket::readyRead, this, &ServiceConnection::onReadyRead);
+    connect(socket_, &QTcpSocket::bytesWritten, this, &ServiceConnection::onWritten);
+    connect(socket_, &QTcpSocket::disconnected, this, &QObject::deleteLater);
+    connect(socket_, &QTcpSocket::errorOccurred, this, [this] {
+        if (socket_->state() == QAbstractSocket::UnconnectedState) {
+            deleteLater();
+        }
+    });
+    enter(State::Handshake);
+}
+
+ServiceConnection::~ServiceConnection() {
+    if (queued_) {
+        worker_->evictionQueue().remove(*queued_);
+    }
+    worker_->release();
+}
+
+void ServiceConnection::evict() {
+    queued_.reset();
+    socket_->abort();
+    deleteLater();
+}
+
+// Each state has its deadline, and its place in the eviction queue or none.
+void ServiceConnection::enter(State next) {
+    state_ = next;
+    EvictionQueue &queue = worker_->evictionQueue();
+    if (queued_) {
+        queue.remove(*queued_);
+        queued_.reset();
+    }
+    switch (next) {
+    case State::Handshake:
+        queued_ = queue.add(this, EvictionQueue::Kind::Handshake);
+        deadline_.start(load_.limits.handshake);
+        break;
+    case State::Idle:
+    case State::Held:
+        deadline_.start(load_.limits.idle);
+        break;
+    case State::Head:
+        started_.start();
+        deadline_.start(requestTime());
+        break;
+    case State::Body:
+        deadline_.start(requestTime());
+        break;
+    case State::Yielding:
+        break;
+    case State::Closing:
+        deadline_.start(qMax<std::chrono::milliseconds>(load_.limits.idle, kMaxLinger));
+        break;
+    }
+}
+
+bool ServiceConnection::reading() const {
+    return state_ == State::Handshake || state_ == State::Idle || state_ == State::Head ||
+           state_ == State::Body;
+}
+
+qint64 ServiceConnection::unsent() const {
+    return socket_->bytesToWrite();
+}
+
+std::chrono::milliseconds ServiceConnection::requestTime() const {
+    return load_.limits.request;
+}
+
+void ServiceConnection::onReadyRead() {
+    if (state_ == State::Closing) {
+        // Leftovers after the last answer are dropped.
+        socket_->skip(socket_->bytesAvailable());
+        linger_.start();
+        return;
+    }
+    while (reading() && socket_->bytesAvailable() > 0) {
+        if (!tls_) {
+            // TLS state waits for the client's first bytes: port checks and silent connections
+            // cost next to nothing.
+            tls_ = std::make_unique<TlsSession>(worker_->tls());
+        }
+        const bool fine = tls_->receive(socket_->read(kReadBufferBytes));
+        sendOutgoing();
+        if (!fine) {
+            drop();
+            return;
+        }
+        if (state_ == State::Handshake && tls_->established()) {
+            enter(State::Idle);
+        }
+        if (state_ != State::Handshake) {
+            decryptAndProcess();
+        }
+    }
+}
+
+// Decrypts what TLS holds and answers it, until answers pile up unread; the rest waits.
+void ServiceConnection::decryptAndProcess() {
+    while (reading()) {
+        dropAnsweredInput();
+        const qsizetype before = input_.size();
+        const bool fine = tls_->readPlain(kReadBufferBytes, &input_);
+        sendOutgoing();
+        if (!fine) {
+            drop();
+            return;
+        }
+        if (input_.size() == before) {
+            return;
+        }
+        process();
+    }
+}
+
+// Answers the complete requests in the input, in order, until answers pile up unread or this
+// connection has had its turn.
+void ServiceConnection::process() {
+    int answered = 0;
+    while (reading() && (pos_ < input_.size() || state_ == State::Head || state_ == State::Body)) {
+        if (state_ == State::Idle) {
+            enter(State::Head);
+        }
+        const RequestReader::Step step = reader_.read(input_, &pos_);
+        if (step == RequestReader::Step::NeedMore) {
+            if (reader_.inBody() && state_ == State::Head) {
+                enter(State::Body);
+                if (reader_.request().expectContinue) {
+                    send(StatusLine(100) + "\r\n");
+                }
+            }
+            break;
+        }
+        if (step == RequestReader::Step::Failed) {
+            const HttpRequest &partial = reader_.request();
+            LogRequest(OrDash(partial.method), OrDash(PathOf(partial.target)), reader_.failStatus(),
+                       started_.nsecsElapsed());
+            refuse(reader_.failStatus(), reader_.failMessage());
+        } else {
+            respond(reader_.request());
+        }
+        reader_.reset();
+        if (state_ == State::Idle && unsent() > kMaxUnsentBytes) {
+            enter(State::Held);
+        } else if (state_ == State::Idle && ++answered == kAnswersPerTurn) {
+            yieldTurn();
+        }
+    }
+    dropAnsweredInput();
+}
+
+// Once every request read has been answered, the input starts afresh.
+void ServiceConnection::dropAnsweredInput() {
+    if (pos_ == input_.size()) {
+        input_.clear();
+        pos_ = 0;
+    }
+}
+
+// A client that pipelines requests would otherwise hold the thread for all of them, and every
+// other connection of this worker would wait.
+void ServiceConnection::yieldTurn() {
+    enter(State::Yielding);
+    QMetaObject::invokeMethod(
+        this,
+        [this] {
+            if (state_ == State::Yielding) {
+                proceed();
+            }
+        },
+        Qt::QueuedConnection);
+}
+
+// Takes up what was left waiting: requests already read, then TLS, then the socket.
+void ServiceConnection::proceed() {
+    enter(State::Idle);
+    process();
+    decryptAndProcess();
+    onReadyRead();
+}
+
+void ServiceConnection::respond(const HttpRequest &request) {
+    Reply reply = worker_->handle(request);
+    if (request.method == "HEAD") {
+        reply.body.clear();
+    }
+    answer(reply, request.keepAlive, request.http10);
+    LogRequest(request.method, PathOf(request.target), reply.status, started_.nsecsElapsed());
+}
+
+// A request that cannot be answered gets its error, and the connection closes.
+void ServiceConnection::refuse(int status, const QString &message) {
+    answer(ErrorReply(status, message), false, false);
+}
+
+void ServiceConnection::answer(const Reply &reply, bool keepAlive, bool http10) {
+    const ConnectionHeader connection = !keepAlive ? ConnectionHeader::Close
+                                        : http10   ? ConnectionHeader::KeepAlive
+                                                   : ConnectionHeader::None;
+    send(ResponseHead(reply.status, {{"Content-Type", reply.contentType}}, reply.body.size(),
+                      connection) +
+         reply.body);
+    if (keepAlive) {
+        enter(State::Idle);
+    } else {
+        closeAfterAnswer();
+    }
+}
+
+void ServiceConnection::send(const QByteArray &plain) {
+    tls_->write(plain);
+    sendOutgoing();
+}
+
+void ServiceConnection::sendOutgoing() {
+    if (const QByteArray cipherText = tls_->takeOutgoing(); !cipherText.isEmpty()) {
+        socket_->write(cipherText);
+    }
+}
+
+// A client that broke TLS gets its alert, and nothing more.
+void ServiceConnection::drop() {
+    enter(State::Closing);
+    socket_->disconnectFromHost();
+}
+
+// No more requests: the answers go out, the client's leftovers are dropped, then it closes.
+void ServiceConnection::closeAfterAnswer() {
+    enter(State::Closing);
+    input_.clear();
+    pos_ = 0;
+    socket_->skip(socket_->bytesAvailable());
+    if (unsent() == 0) {
+        linger_.start();
+    }
+}
+
+void ServiceConnection::onWritten() {
+    if (state_ == State::Closing) {
+        if (unsent() == 0 && !linger_.isActive()) {
+            linger_.start();
+        }
+    } else if (state_ == State::Held && unsent() <= kMaxUnsentBytes) {
+        proceed();
+    }
+}
+
+// Tells the client TLS is over, then closes once the answers are out.
+void ServiceConnection::finish() {
+    if (tls_) {
+        tls_->close();
+        sendOutgoing();
+    }
+    socket_->disconnectFromHost();
+}
+
+void ServiceConnection::onDeadline() {
+    if (state_ == State::Head || state_ == State::Body) {
+        reader_.reset();
+        LogRequest("-", "-", 408, started_.nsecsElapsed());
+        refuse(408, messages::kTimeout);
+        return;
+    }
+    // A handshake, a silent client, unread answers or a close that never finished.
+    socket_->abort();
+    deleteLater();
+}
+
+} // namespace shoulu

@@ -1,0 +1,68 @@
+#pragma once
+
+// Everything a client may take of the service, and the texts it is told when it asks too much.
+// Each limit keeps a single client from stopping the service, slowing it for everyone or
+// growing its memory without bound.
+
+#include <QString>
+#include <QtGlobal>
+
+#include <chrono>
+
+namespace shoulu {
+
+// The limits set from the command line.
+struct ConnectionLimits {
+    // Silent between requests; also how long answers may stay unread past a connection's share.
+    std::chrono::milliseconds idle{15000};
+    std::chrono::milliseconds handshake{10000};
+    // For the head of a request, and again for its body.
+    std::chrono::milliseconds request{60000};
+    // Open connections, handshakes included; those past it are closed at once.
+    int maxConnections = 2500;
+};
+
+// One request: its line, its head (line, headers and any chunk trailers together), a chunk's
+// size line, and its body.
+inline constexpr qsizetype kMaxRequestLine = 8 * 1024;
+inline constexpr qsizetype kMaxHeadBytes = 16 * 1024;
+inline constexpr int kMaxHeadLines = 100;
+inline constexpr qsizetype kMaxChunkSizeLine = 1024;
+inline constexpr qsizetype kMaxBodyBytes = 64 * 1024;
+
+// Near the cap, a request's head and body each get this long at most.
+inline constexpr std::chrono::milliseconds kNearFullRequestTime{2000};
+
+// Bytes a connection takes from its socket at a time.
+inline constexpr qint64 kReadBufferBytes = 32 * 1024;
+// Unsent answers: past its share of them a connection's further requests are left unread. The
+// share is kMaxUnsentBytes, or less while all connections together hold over kUnsentBudget.
+inline constexpr qint64 kMaxUnsentBytes = 256 * 1024;
+inline constexpr qint64 kUnsentBudget = 64 * 1024 * 1024;
+// Answers the kernel holds for one connection.
+inline constexpr int kSendBufferBytes = 64 * 1024;
+// Requests a connection has answered before the others of its worker get their turn.
+inline constexpr int kAnswersPerTurn = 16;
+
+// The request log's file is moved aside at --log-max-bytes, which is at least this.
+inline constexpr qint64 kMinLogBytes = 64 * 1024;
+inline constexpr qint64 kDefaultLogBytes = 8 * 1024 * 1024;
+
+// Texts of the answers, in Chinese as the program shows them.
+namespace messages {
+inline const QString kBadToken = QStringLiteral("令牌校验失败");
+inline const QString kUnknownDomain = QStringLiteral("暂无该域名的收录数据");
+inline const QString kUnknownProduct = QStringLiteral("未知的软件编号");
+inline const QString kMissingParameter = QStringLiteral("缺少参数");
+inline const QString kRepeatedParameter = QStringLiteral("参数重复");
+inline const QString kBadEncoding = QStringLiteral("参数编码错误");
+inline const QString kBodyTooLarge = QStringLiteral("请求内容过大");
+inline const QString kNotFound = QStringLiteral("页面不存在");
+inline const QString kMethodNotAllowed = QStringLiteral("不支持的请求方法");
+inline const QString kBadRequest = QStringLiteral("请求格式错误");
+inline const QString kStoreUnavailable = QStringLiteral("收录数据暂时无法读取，请稍后再试");
+inline const QString kTimeout = QStringLiteral("请求超时");
+inline const QString kHeadersTooLarge = QStringLiteral("请求头过大");
+} // namespace messages
+
+} // namespace shoulu
