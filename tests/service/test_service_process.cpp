@@ -409,11 +409,18 @@ private slots:
         QVERIFY2(output.contains(QStringLiteral("holds 1 domains")), qPrintable(output));
     }
 
+    void readyLineAndLogFile_data() {
+        QTest::addColumn<bool>("blocked"); // FILE.1 is a folder, so the file cannot be moved
+        QTest::newRow("moved aside") << false;
+        QTest::newRow("FILE.1 a folder") << true;
+    }
     void readyLineAndLogFile() {
+        QFETCH(bool, blocked);
         ServiceProcess other;
         QString error;
         QVERIFY2(other.prepare(QString(), &error), qPrintable(error));
         const QString log = other.folder() + QStringLiteral("/requests.log");
+        QVERIFY(!blocked || QDir(other.folder()).mkdir(QStringLiteral("requests.log.1")));
         if (!other.start({QStringLiteral("--listen"), QStringLiteral("[::1]:0"),
                           QStringLiteral("--log-file"), log, QStringLiteral("--log-max-bytes"),
                           QString::number(kLogCap)},
@@ -428,12 +435,21 @@ private slots:
         socket.setPeerVerifyName(QStringLiteral("localhost"));
         socket.connectToHostEncrypted(QStringLiteral("::1"), other.port());
         QVERIFY(socket.waitForEncrypted(5000));
-        // About 50 bytes a line: past the cap once.
-        socket.write(Get("/studio").repeated(1500) + Get("/studio", "Connection: close\r\n"));
+        // About 50 bytes a line: past the cap twice.
+        socket.write(Get("/studio").repeated(2999) + Get("/studio", "Connection: close\r\n"));
         QVERIFY(socket.waitForDisconnected(10000));
-        QTRY_VERIFY_WITH_TIMEOUT(QFileInfo::exists(log + QStringLiteral(".1")), 5000);
-        QVERIFY(QFileInfo(log).size() <= kLogCap);
-        QVERIFY(QFileInfo(log + QStringLiteral(".1")).size() <= kLogCap);
+        QTRY_VERIFY_WITH_TIMEOUT(QFileInfo(log + QStringLiteral(".1")).isFile() != blocked, 5000);
+        if (blocked) {
+            const auto lines = [&log] {
+                QFile file(log);
+                return file.open(QIODevice::ReadOnly) ? file.readAll().count('\n') : -1;
+            };
+            QTRY_COMPARE_WITH_TIMEOUT(lines(), 3000, 5000);
+            QCOMPARE(other.log().count(QStringLiteral("cannot move")), 1);
+        } else {
+            QVERIFY(QFileInfo(log).size() <= kLogCap);
+            QVERIFY(QFileInfo(log + QStringLiteral(".1")).size() <= kLogCap);
+        }
     }
 
     void refusesToStart_data() {
