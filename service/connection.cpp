@@ -193,10 +193,11 @@ void ServiceConnection::process() {
     dropAnsweredInput();
 }
 
-// Once every request read has been answered, the input starts afresh.
+// Answered bytes go at once, a partial request after them or not: a client that always sends
+// the start of its next request along would otherwise grow the input without end.
 void ServiceConnection::dropAnsweredInput() {
-    if (pos_ == input_.size()) {
-        input_.clear();
+    if (pos_ > 0) {
+        input_ = pos_ == input_.size() ? QByteArray() : input_.sliced(pos_);
         pos_ = 0;
     }
 }
