@@ -62,6 +62,12 @@ ServiceConnection::~ServiceConnection() {
 
 void ServiceConnection::evict() {
     queued_.reset();
+    if (unsent() > 0) {
+        // An answer still on its way out is let go first.
+        enter(State::Closing);
+        finish();
+        return;
+    }
     socket_->abort();
     deleteLater();
 }
@@ -80,10 +86,14 @@ void ServiceConnection::enter(State next) {
         deadline_.start(load_.limits.handshake);
         break;
     case State::Idle:
+        queued_ = queue.add(this, EvictionQueue::Kind::Waiting);
+        deadline_.start(load_.limits.idle);
+        break;
     case State::Held:
         deadline_.start(load_.limits.idle);
         break;
     case State::Head:
+        queued_ = queue.add(this, EvictionQueue::Kind::Waiting);
         started_.start();
         deadline_.start(requestTime());
         break;
@@ -107,8 +117,10 @@ qint64 ServiceConnection::unsent() const {
     return socket_->bytesToWrite();
 }
 
+// Near the cap, a client slow with its request makes way sooner.
 std::chrono::milliseconds ServiceConnection::requestTime() const {
-    return load_.limits.request;
+    return load_.nearFull() ? qMin(load_.limits.request, kNearFullRequestTime)
+                            : load_.limits.request;
 }
 
 void ServiceConnection::onReadyRead() {

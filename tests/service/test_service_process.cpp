@@ -274,26 +274,44 @@ private slots:
         QVERIFY(slow.readAll().startsWith("HTTP/1.1 408"));
     }
 
-    void surplusConnectionsAreClosedAtOnce() {
+    void fullServiceLetsARealClientIn_data() {
+        QTest::addColumn<bool>("tls");        // the holders finish their TLS handshake
+        QTest::addColumn<QByteArray>("sent"); // then send this, and wait
+        QTest::addColumn<int>("closed");      // holders closed at once
+        // Handshakes younger than a second are left to finish.
+        QTest::newRow("silent TCP") << false << QByteArray() << 2;
+        QTest::newRow("TLS, then nothing") << true << QByteArray() << 3;
+        QTest::newRow("TLS, then a request line") << true << QByteArray("GET / HTTP/1.1\r\n") << 3;
+    }
+    void fullServiceLetsARealClientIn() {
+        QFETCH(bool, tls);
+        QFETCH(QByteArray, sent);
+        QFETCH(int, closed);
         ServiceProcess other;
         QString error;
         QVERIFY2(other.prepareWithCsv(kCsv, &error), qPrintable(error));
         QVERIFY2(other.start({QStringLiteral("--max-connections"), QStringLiteral("8")}, &error),
                  qPrintable(error));
-        std::vector<std::unique_ptr<QTcpSocket>> sockets;
+        std::vector<std::unique_ptr<QSslSocket>> holders;
         for (int i = 0; i < 10; ++i) {
-            sockets.push_back(std::make_unique<QTcpSocket>());
-            sockets.back()->connectToHost(QHostAddress::LocalHost, other.port());
-            QVERIFY(sockets.back()->waitForConnected(5000));
+            QSslSocket &holder = *holders.emplace_back(std::make_unique<QSslSocket>());
+            if (tls) {
+                QVERIFY(ConnectTls(holder, other));
+                holder.write(sent);
+                holder.waitForBytesWritten(1000);
+            } else {
+                holder.connectToHost(QHostAddress::LocalHost, other.port());
+                QVERIFY(holder.waitForConnected(5000));
+            }
         }
-        int closed = 0;
-        for (const auto &socket : sockets) {
-            closed += socket->waitForDisconnected(300);
+        int closedAtOnce = 0;
+        for (const auto &holder : holders) {
+            closedAtOnce += holder->waitForDisconnected(300);
         }
-        QCOMPARE(closed, 2); // handshakes younger than a second are left to finish
-        // Silent connections still fill the service: the oldest one makes room for a real client.
+        QCOMPARE(closedAtOnce, closed);
+        // The oldest holder makes room for a client that sends its request at once.
         QVERIFY(HttpsRequest("GET", QueryUrl(other, QStringLiteral("example.com")), other.caPem(),
-                             {}, 5s)
+                             {}, 1s)
                     .ok);
     }
 
