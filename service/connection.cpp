@@ -44,9 +44,13 @@ ServiceConnection::ServiceConnection(QTcpSocket *socket, ServiceWorker *worker)
     connect(&linger_, &QTimer::timeout, this, &ServiceConnection::finish);
     connect(socket_, &QTcpSocket::readyRead, this, &ServiceConnection::onReadyRead);
     connect(socket_, &QTcpSocket::bytesWritten, this, &ServiceConnection::onWritten);
-    connect(socket_, &QTcpSocket::disconnected, this, &QObject::deleteLater);
+    connect(socket_, &QTcpSocket::disconnected, this, [this] {
+        enter(State::Gone);
+        deleteLater();
+    });
     connect(socket_, &QTcpSocket::errorOccurred, this, [this] {
         if (socket_->state() == QAbstractSocket::UnconnectedState) {
+            enter(State::Gone);
             deleteLater();
         }
     });
@@ -54,6 +58,7 @@ ServiceConnection::ServiceConnection(QTcpSocket *socket, ServiceWorker *worker)
 }
 
 ServiceConnection::~ServiceConnection() {
+    load_.unsent -= counted_;
     if (queued_) {
         worker_->evictionQueue().remove(*queued_);
     }
@@ -68,7 +73,18 @@ void ServiceConnection::evict() {
         finish();
         return;
     }
+    abortNow();
+}
+
+void ServiceConnection::takeTurn() {
+    if (state_ == State::Yielding) {
+        proceed();
+    }
+}
+
+void ServiceConnection::abortNow() {
     socket_->abort();
+    enter(State::Gone);
     deleteLater();
 }
 
@@ -105,6 +121,10 @@ void ServiceConnection::enter(State next) {
     case State::Closing:
         deadline_.start(qMax<std::chrono::milliseconds>(load_.limits.idle, kMaxLinger));
         break;
+    case State::Gone:
+        deadline_.stop();
+        linger_.stop();
+        break;
     }
 }
 
@@ -115,6 +135,13 @@ bool ServiceConnection::reading() const {
 
 qint64 ServiceConnection::unsent() const {
     return socket_->bytesToWrite();
+}
+
+// Keeps the service's count of unsent answers in step with this connection's.
+void ServiceConnection::countUnsent() {
+    const qint64 now = unsent();
+    load_.unsent += now - counted_;
+    counted_ = now;
 }
 
 // Near the cap, a client slow with its request makes way sooner.
@@ -196,7 +223,7 @@ void ServiceConnection::process() {
             respond(reader_.request());
         }
         reader_.reset();
-        if (state_ == State::Idle && unsent() > kMaxUnsentBytes) {
+        if (state_ == State::Idle && unsent() > load_.unsentShare()) {
             enter(State::Held);
         } else if (state_ == State::Idle && ++answered == kAnswersPerTurn) {
             yieldTurn();
@@ -218,14 +245,7 @@ void ServiceConnection::dropAnsweredInput() {
 // other connection of this worker would wait.
 void ServiceConnection::yieldTurn() {
     enter(State::Yielding);
-    QMetaObject::invokeMethod(
-        this,
-        [this] {
-            if (state_ == State::Yielding) {
-                proceed();
-            }
-        },
-        Qt::QueuedConnection);
+    worker_->waitForTurn(this);
 }
 
 // Takes up what was left waiting: requests already read, then TLS, then the socket.
@@ -272,6 +292,7 @@ void ServiceConnection::send(const QByteArray &plain) {
 void ServiceConnection::sendOutgoing() {
     if (const QByteArray cipherText = tls_->takeOutgoing(); !cipherText.isEmpty()) {
         socket_->write(cipherText);
+        countUnsent();
     }
 }
 
@@ -293,11 +314,12 @@ void ServiceConnection::closeAfterAnswer() {
 }
 
 void ServiceConnection::onWritten() {
+    countUnsent();
     if (state_ == State::Closing) {
         if (unsent() == 0 && !linger_.isActive()) {
             linger_.start();
         }
-    } else if (state_ == State::Held && unsent() <= kMaxUnsentBytes) {
+    } else if (state_ == State::Held && unsent() <= load_.unsentShare()) {
         proceed();
     }
 }
@@ -319,8 +341,7 @@ void ServiceConnection::onDeadline() {
         return;
     }
     // A handshake, a silent client, unread answers or a close that never finished.
-    socket_->abort();
-    deleteLater();
+    abortNow();
 }
 
 } // namespace shoulu

@@ -31,8 +31,9 @@ public:
         Head,      // a request's head is coming in
         Body,      // its body is coming in
         Held,      // its answers wait unread past its share; nothing more is read
-        Yielding,  // it had its turn; a queued call takes it up again
+        Yielding,  // it had its turn, and waits for its worker to come back to it
         Closing,   // answered for the last time: the answers go out, then it closes
+        Gone,      // the socket is closed; the connection is about to be deleted
     };
 
     ServiceConnection(QTcpSocket *socket, ServiceWorker *worker);
@@ -40,11 +41,14 @@ public:
 
     // Closed to make room for a newcomer, once its worker has taken it out of the queue.
     void evict();
+    // Its worker has come back to it after the others had their turn.
+    void takeTurn();
 
 private:
     void enter(State next);
     bool reading() const;
     qint64 unsent() const;
+    void countUnsent();
     std::chrono::milliseconds requestTime() const;
 
     void onReadyRead();
@@ -59,6 +63,7 @@ private:
     void send(const QByteArray &plain);
     void sendOutgoing();
     void drop();
+    void abortNow();
     void closeAfterAnswer();
     void onWritten();
     void finish();
@@ -76,6 +81,8 @@ private:
     RequestReader reader_;
     QByteArray input_;
     qsizetype pos_ = 0;
+    // What this connection adds to the service's unsent answers.
+    qint64 counted_ = 0;
 };
 
 } // namespace shoulu

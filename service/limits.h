@@ -34,15 +34,21 @@ inline constexpr qsizetype kMaxBodyBytes = 64 * 1024;
 inline constexpr std::chrono::milliseconds kNearFullRequestTime{2000};
 
 // Bytes a connection takes from its socket at a time.
-inline constexpr qint64 kReadBufferBytes = 32 * 1024;
+inline constexpr qint64 kReadBufferBytes = 16 * 1024;
 // Unsent answers: past its share of them a connection's further requests are left unread. The
 // share is kMaxUnsentBytes, or less while all connections together hold over kUnsentBudget.
 inline constexpr qint64 kMaxUnsentBytes = 256 * 1024;
 inline constexpr qint64 kUnsentBudget = 64 * 1024 * 1024;
+
+// A connection's share of unsent answers, given all connections' and how many are open.
+inline qint64 UnsentShare(qint64 allUnsent, int open) {
+    return allUnsent <= kUnsentBudget ? kMaxUnsentBytes
+                                      : qMin(kMaxUnsentBytes, kUnsentBudget / qMax(1, open));
+}
 // Answers the kernel holds for one connection.
 inline constexpr int kSendBufferBytes = 64 * 1024;
 // Requests a connection has answered before the others of its worker get their turn.
-inline constexpr int kAnswersPerTurn = 16;
+inline constexpr int kAnswersPerTurn = 1;
 
 // The request log's file is moved aside at --log-max-bytes, which is at least this.
 inline constexpr qint64 kMinLogBytes = 64 * 1024;

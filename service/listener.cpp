@@ -1,14 +1,23 @@
 #include "service/listener.h"
 
+#include "service/platform.h"
+
 #include <QTcpSocket>
 #include <QThread>
-#include <QTimer>
 
 #include <algorithm>
 
 namespace shoulu {
 
 using namespace std::chrono_literals;
+
+namespace {
+
+// Memory is given back once this many connections, or this much unsent answer, have gone.
+constexpr int kReleaseAfterConnections = 500;
+constexpr qint64 kReleaseAfterUnsent = 16 * 1024 * 1024;
+
+} // namespace
 
 ServiceListener::ServiceListener(HandlerFactory handlers, ConnectionLimits limits, QObject *parent)
     : QTcpServer(parent)
@@ -20,6 +29,8 @@ ServiceListener::ServiceListener(HandlerFactory handlers, ConnectionLimits limit
         pauseAccepting();
         QTimer::singleShot(100ms, this, &QTcpServer::resumeAccepting);
     });
+    connect(&releaseCheck_, &QTimer::timeout, this, &ServiceListener::releaseMemoryOnceFreed);
+    releaseCheck_.start(1s);
 }
 
 ServiceListener::~ServiceListener() {
@@ -83,6 +94,21 @@ bool ServiceListener::makeRoom() {
         }
     }
     return false;
+}
+
+// The allocator keeps what thousands of clients leave behind, hundreds of megabytes, for
+// allocations that may never come; after a crowd has gone it is made to give it back.
+void ServiceListener::releaseMemoryOnceFreed() {
+    const int open = load_.open;
+    const qint64 unsent = load_.unsent;
+    peakOpen_ = std::max(peakOpen_, open);
+    peakUnsent_ = std::max(peakUnsent_, unsent);
+    if (peakOpen_ - open >= kReleaseAfterConnections ||
+        peakUnsent_ - unsent >= kReleaseAfterUnsent) {
+        ReleaseFreedMemory();
+        peakOpen_ = open;
+        peakUnsent_ = unsent;
+    }
 }
 
 void ServiceListener::incomingConnection(qintptr descriptor) {

@@ -4,6 +4,7 @@
 
 #include <QHostAddress>
 #include <QTcpServer>
+#include <QTimer>
 
 #include <memory>
 #include <vector>
@@ -35,11 +36,16 @@ protected:
 
 private:
     bool makeRoom();
+    void releaseMemoryOnceFreed();
     void stopWorkers();
 
     HandlerFactory handlers_;
     ServiceLoad load_;
     std::vector<std::unique_ptr<ServiceWorker>> workers_;
+    // Connections and unsent answers at their most since memory was last given back.
+    QTimer releaseCheck_;
+    int peakOpen_ = 0;
+    qint64 peakUnsent_ = 0;
 };
 
 } // namespace shoulu

@@ -4,15 +4,25 @@
 #include "service/epoll_dispatcher.h"
 
 #include <QAbstractEventDispatcher>
+#include <QElapsedTimer>
 #include <QTcpSocket>
 
 namespace shoulu {
+
+namespace {
+
+// How long the connections waiting for their turn are served, each pass of the loop.
+constexpr std::chrono::milliseconds kTurnSlice{2};
+
+} // namespace
 
 ServiceWorker::ServiceWorker(std::shared_ptr<TlsContext> tls, ServiceLoad *load)
     : tls_(std::move(tls))
     , load_(load) {
     moveToThread(&thread_);
     evictionQueue_.moveToThread(&thread_);
+    turnTimer_.moveToThread(&thread_);
+    connect(&turnTimer_, &QTimer::timeout, this, &ServiceWorker::runTurns);
     // Each worker holds hundreds or thousands of mostly idle sockets, which Qt's own dispatcher
     // would poll on every turn of the loop.
     if (QAbstractEventDispatcher *dispatcher = NewScalableEventDispatcher()) {
@@ -46,10 +56,35 @@ void ServiceWorker::stop() {
             // The connections are this worker's only children.
             qDeleteAll(children());
             handler_ = {};
+            turns_.clear();
+            turnTimer_.stop();
         },
         Qt::BlockingQueuedConnection);
     thread_.quit();
     thread_.wait();
+}
+
+void ServiceWorker::waitForTurn(ServiceConnection *connection) {
+    turns_.emplace_back(connection);
+    if (!turnTimer_.isActive()) {
+        // A zero timer fires once each pass of the loop, after the sockets had theirs.
+        turnTimer_.start(0);
+    }
+}
+
+void ServiceWorker::runTurns() {
+    QElapsedTimer slice;
+    slice.start();
+    while (!turns_.empty() && std::chrono::nanoseconds(slice.nsecsElapsed()) < kTurnSlice) {
+        const QPointer<ServiceConnection> next = turns_.front();
+        turns_.pop_front();
+        if (next) {
+            next->takeTurn();
+        }
+    }
+    if (turns_.empty()) {
+        turnTimer_.stop();
+    }
 }
 
 void ServiceWorker::evictClaimed() {

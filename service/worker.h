@@ -5,14 +5,18 @@
 #include "service/service_logic.h"
 
 #include <QObject>
+#include <QPointer>
 #include <QThread>
+#include <QTimer>
 
 #include <atomic>
+#include <deque>
 #include <functional>
 #include <memory>
 
 namespace shoulu {
 
+class ServiceConnection;
 class TlsContext;
 
 // Answers one request. Each worker thread has its own, as a store connection must stay in the
@@ -26,6 +30,10 @@ struct ServiceLoad {
     ConnectionLimits limits;
     // Open connections in all workers; only the listener adds to it, so the cap holds.
     std::atomic<int> open{0};
+    // Answers of all connections not yet taken by the kernel.
+    std::atomic<qint64> unsent{0};
+
+    qint64 unsentShare() const { return UnsentShare(unsent, open); }
 
     // Past seven eighths of the cap, each newcomer has a connection closed to make room, so
     // the newcomers that come before those closes are done still find some.
@@ -54,16 +62,24 @@ public:
     }
     // Closes the connection claimed from this worker's eviction queue.
     void evictClaimed();
+    // A connection that had its turn with requests left is come back to after the others.
+    void waitForTurn(ServiceConnection *connection);
 
     // Connections handed to this worker and not yet gone; the listener adds to it as it hands
     // one over, before the worker has it.
     std::atomic<int> assigned{0};
 
 private:
+    void runTurns();
+
     std::shared_ptr<TlsContext> tls_;
     ServiceLoad *load_;
     RequestHandler handler_;
     EvictionQueue evictionQueue_;
+    // Connections waiting for their next turn, in order; served between the loop's passes, for
+    // at most kTurnSlice each pass, so a newcomer's next step never waits behind all of them.
+    std::deque<QPointer<ServiceConnection>> turns_;
+    QTimer turnTimer_;
     QThread thread_;
 };
 

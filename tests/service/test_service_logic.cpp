@@ -318,6 +318,21 @@ private slots:
         QCOMPARE(reply.status, 503);
         QCOMPARE(Json(reply)[QStringLiteral("message")].toString(), messages::kStoreUnavailable);
     }
+    void unsentShareShrinksPastTheBudget_data() {
+        QTest::addColumn<qint64>("allUnsent");
+        QTest::addColumn<int>("open");
+        QTest::addColumn<qint64>("share");
+        QTest::newRow("within the budget") << kUnsentBudget << 2000 << kMaxUnsentBytes;
+        QTest::newRow("past it") << kUnsentBudget + 1 << 2000 << kUnsentBudget / 2000;
+        QTest::newRow("past it, few open") << kUnsentBudget + 1 << 10 << kMaxUnsentBytes;
+    }
+    void unsentShareShrinksPastTheBudget() {
+        QFETCH(qint64, allUnsent);
+        QFETCH(int, open);
+        QFETCH(qint64, share);
+        QCOMPARE(UnsentShare(allUnsent, open), share);
+    }
+
     void scalableDispatcherRunsTimersSocketsAndPostedCalls() {
         QAbstractEventDispatcher *dispatcher = NewScalableEventDispatcher();
         if (!dispatcher) {
