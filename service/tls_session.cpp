@@ -1,6 +1,7 @@
 #include "service/tls_session.h"
 
 #include <openssl/bio.h>
+#include <openssl/crypto.h>
 #include <openssl/err.h>
 #include <openssl/pem.h>
 #include <openssl/ssl.h>
@@ -63,6 +64,10 @@ QString UseKey(SSL_CTX *context, const QByteArray &keyPem) {
 }
 
 } // namespace
+
+void EndTlsInThisThread() {
+    OPENSSL_thread_stop();
+}
 
 std::shared_ptr<TlsContext> TlsContext::FromPem(const QByteArray &chainPem,
                                                 const QByteArray &keyPem, QString *error) {

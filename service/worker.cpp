@@ -2,6 +2,7 @@
 
 #include "service/connection.h"
 #include "service/epoll_dispatcher.h"
+#include "service/tls_session.h"
 
 #include <QAbstractEventDispatcher>
 #include <QElapsedTimer>
@@ -58,6 +59,9 @@ void ServiceWorker::stop() {
             handler_ = {};
             turns_.clear();
             turnTimer_.stop();
+            // OpenSSL would otherwise leave this thread's state behind when a connection was
+            // stopped in the middle of its handshake.
+            EndTlsInThisThread();
         },
         Qt::BlockingQueuedConnection);
     thread_.quit();
