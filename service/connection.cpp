@@ -157,6 +157,13 @@ void ServiceConnection::onReadyRead() {
         linger_.start();
         return;
     }
+    if (reading()) {
+        answersLeft_ = kAnswersPerTurn;
+        readSocket();
+    }
+}
+
+void ServiceConnection::readSocket() {
     while (reading() && socket_->bytesAvailable() > 0) {
         if (!tls_) {
             // TLS state waits for the client's first bytes: port checks and silent connections
@@ -178,10 +185,17 @@ void ServiceConnection::onReadyRead() {
     }
 }
 
-// Decrypts what TLS holds and answers it, until answers pile up unread; the rest waits.
+// Decrypts what TLS holds and answers it, until answers pile up unread or this connection has
+// had its turn; the rest waits.
 void ServiceConnection::decryptAndProcess() {
     while (reading()) {
         dropAnsweredInput();
+        if (answersLeft_ == 0) {
+            if (tls_->hasInput() || socket_->bytesAvailable() > 0) {
+                yieldTurn();
+            }
+            return;
+        }
         const qsizetype before = input_.size();
         const bool fine = tls_->readPlain(kReadBufferBytes, &input_);
         sendOutgoing();
@@ -199,8 +213,11 @@ void ServiceConnection::decryptAndProcess() {
 // Answers the complete requests in the input, in order, until answers pile up unread or this
 // connection has had its turn.
 void ServiceConnection::process() {
-    int answered = 0;
     while (reading() && (pos_ < input_.size() || state_ == State::Head || state_ == State::Body)) {
+        if (answersLeft_ == 0 && pos_ < input_.size()) {
+            yieldTurn();
+            break;
+        }
         if (state_ == State::Idle) {
             enter(State::Head);
         }
@@ -223,10 +240,9 @@ void ServiceConnection::process() {
             respond(reader_.request());
         }
         reader_.reset();
+        --answersLeft_;
         if (state_ == State::Idle && unsent() > load_.unsentShare()) {
             enter(State::Held);
-        } else if (state_ == State::Idle && ++answered == kAnswersPerTurn) {
-            yieldTurn();
         }
     }
     dropAnsweredInput();
@@ -248,12 +264,14 @@ void ServiceConnection::yieldTurn() {
     worker_->waitForTurn(this);
 }
 
-// Takes up what was left waiting: requests already read, then TLS, then the socket.
+// Takes up what was left waiting, for another turn: requests already read, then TLS, then the
+// socket.
 void ServiceConnection::proceed() {
     enter(State::Idle);
+    answersLeft_ = kAnswersPerTurn;
     process();
     decryptAndProcess();
-    onReadyRead();
+    readSocket();
 }
 
 void ServiceConnection::respond(const HttpRequest &request) {

@@ -52,6 +52,7 @@ private:
     std::chrono::milliseconds requestTime() const;
 
     void onReadyRead();
+    void readSocket();
     void decryptAndProcess();
     void process();
     void dropAnsweredInput();
@@ -81,6 +82,8 @@ private:
     RequestReader reader_;
     QByteArray input_;
     qsizetype pos_ = 0;
+    // Requests this connection may still answer before the others get their turn.
+    int answersLeft_ = 0;
     // What this connection adds to the service's unsent answers.
     qint64 counted_ = 0;
 };

@@ -48,7 +48,7 @@ inline qint64 UnsentShare(qint64 allUnsent, int open) {
 // Answers the kernel holds for one connection.
 inline constexpr int kSendBufferBytes = 64 * 1024;
 // Requests a connection has answered before the others of its worker get their turn.
-inline constexpr int kAnswersPerTurn = 1;
+inline constexpr int kAnswersPerTurn = 4;
 
 // The request log's file is moved aside at --log-max-bytes, which is at least this.
 inline constexpr qint64 kMinLogBytes = 64 * 1024;

@@ -151,6 +151,10 @@ bool TlsSession::readPlain(qsizetype max, QByteArray *plain) {
     return true;
 }
 
+bool TlsSession::hasInput() const {
+    return SSL_pending(ssl_) > 0 || BIO_ctrl_pending(SSL_get_rbio(ssl_)) > 0;
+}
+
 void TlsSession::write(const QByteArray &plain) {
     if (established_ && !plain.isEmpty()) {
         // A memory buffer takes it all at once.

@@ -53,6 +53,8 @@ public:
     // Appends at most max decrypted bytes of those received; false on a protocol error. After
     // the client's close_notify nothing more comes.
     bool readPlain(qsizetype max, QByteArray *plain);
+    // Received bytes are waiting to be read, decrypted or not.
+    bool hasInput() const;
     void write(const QByteArray &plain);
     // Tells the client that no more is coming.
     void close();
