@@ -34,19 +34,22 @@ inline constexpr qsizetype kMaxBodyBytes = 64 * 1024;
 inline constexpr std::chrono::milliseconds kNearFullRequestTime{2000};
 
 // Bytes a connection takes from its socket at a time.
-inline constexpr qint64 kReadBufferBytes = 16 * 1024;
+inline constexpr qint64 kReadBufferBytes = 8 * 1024;
 // Unsent answers: past its share of them a connection's further requests are left unread. The
-// share is kMaxUnsentBytes, or less while all connections together hold over kUnsentBudget.
+// share is kMaxUnsentBytes, or an even part of kUnsentBudget while all connections together
+// hold more than that.
 inline constexpr qint64 kMaxUnsentBytes = 256 * 1024;
-inline constexpr qint64 kUnsentBudget = 64 * 1024 * 1024;
+inline constexpr qint64 kUnsentBudget = 32 * 1024 * 1024;
 
-// A connection's share of unsent answers, given all connections' and how many are open.
-inline qint64 UnsentShare(qint64 allUnsent, int open) {
-    return allUnsent <= kUnsentBudget ? kMaxUnsentBytes
-                                      : qMin(kMaxUnsentBytes, kUnsentBudget / qMax(1, open));
+inline qint64 UnsentShare(qint64 allUnsent, int openConnections) {
+    return allUnsent <= kUnsentBudget
+               ? kMaxUnsentBytes
+               : qMin(kMaxUnsentBytes, kUnsentBudget / qMax(1, openConnections));
 }
-// Answers the kernel holds for one connection.
-inline constexpr int kSendBufferBytes = 64 * 1024;
+
+// Answers the kernel holds for one connection (it doubles the figure for its own use): a few
+// answers, so those of a client that does not read pile up where the share can see them.
+inline constexpr int kSendBufferBytes = 16 * 1024;
 // Requests a connection has answered before the others of its worker get their turn.
 inline constexpr int kAnswersPerTurn = 4;
 
