@@ -190,7 +190,8 @@ void ServiceConnection::readSocket() {
 void ServiceConnection::decryptAndProcess() {
     while (reading()) {
         dropAnsweredInput();
-        if (answersLeft_ == 0) {
+        // A request under way is read to its end; the turn is over only between requests.
+        if (answersLeft_ <= 0 && state_ == State::Idle) {
             if (tls_->hasInput() || socket_->bytesAvailable() > 0) {
                 yieldTurn();
             }
@@ -214,7 +215,7 @@ void ServiceConnection::decryptAndProcess() {
 // connection has had its turn.
 void ServiceConnection::process() {
     while (reading() && (pos_ < input_.size() || state_ == State::Head || state_ == State::Body)) {
-        if (answersLeft_ == 0 && pos_ < input_.size()) {
+        if (answersLeft_ <= 0 && state_ == State::Idle) {
             yieldTurn();
             break;
         }
