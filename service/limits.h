@@ -30,8 +30,8 @@ inline constexpr int kMaxHeadLines = 100;
 inline constexpr qsizetype kMaxChunkSizeLine = 1024;
 inline constexpr qsizetype kMaxBodyBytes = 64 * 1024;
 
-// Near the cap, a request's head and body each get this long at most.
-inline constexpr std::chrono::milliseconds kNearFullRequestTime{2000};
+// Near the cap, a request's head and body each get this long at most, as long as a handshake.
+inline constexpr std::chrono::milliseconds kNearFullRequestTime{10000};
 
 // Bytes a connection takes from its socket at a time.
 inline constexpr qint64 kReadBufferBytes = 8 * 1024;

@@ -112,11 +112,11 @@ void ServiceListener::releaseMemoryOnceFreed() {
 }
 
 void ServiceListener::incomingConnection(qintptr descriptor) {
-    // Nearly full: a connection that holds its place without using it makes room, so a flood of
-    // them cannot lock the others out. At the cap the newcomer gets in only then, so the cap is
-    // passed only for the moment the close takes.
-    const bool roomMade = load_.nearFull() && makeRoom();
-    if (load_.open >= load_.limits.maxConnections && !roomMade) {
+    // At the cap, a connection that holds its place without using it makes room, so a flood of
+    // them cannot lock the others out; the newcomer gets in only then, so the cap is passed only
+    // for the moment the close takes. Below it nobody is closed: port checks come by the
+    // thousand and leave at once.
+    if (load_.open >= load_.limits.maxConnections && !makeRoom()) {
         QTcpSocket refused;
         if (refused.setSocketDescriptor(descriptor)) {
             refused.abort();

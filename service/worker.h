@@ -35,8 +35,7 @@ struct ServiceLoad {
 
     qint64 unsentShare() const { return UnsentShare(unsent, open); }
 
-    // Past seven eighths of the cap, each newcomer has a connection closed to make room, so
-    // the newcomers that come before those closes are done still find some.
+    // Past seven eighths of the cap, a client slow with its request makes way sooner.
     bool nearFull() const { return open >= limits.maxConnections - limits.maxConnections / 8; }
 };
 

@@ -277,16 +277,13 @@ private slots:
     void fullServiceLetsARealClientIn_data() {
         QTest::addColumn<bool>("tls");        // the holders finish their TLS handshake
         QTest::addColumn<QByteArray>("sent"); // then send this, and wait
-        QTest::addColumn<int>("closed");      // holders closed at once
-        // Handshakes younger than a second are left to finish.
-        QTest::newRow("silent TCP") << false << QByteArray() << 2;
-        QTest::newRow("TLS, then nothing") << true << QByteArray() << 3;
-        QTest::newRow("TLS, then a request line") << true << QByteArray("GET / HTTP/1.1\r\n") << 3;
+        QTest::newRow("silent TCP") << false << QByteArray();
+        QTest::newRow("TLS, then nothing") << true << QByteArray();
+        QTest::newRow("TLS, then a request line") << true << QByteArray("GET / HTTP/1.1\r\n");
     }
     void fullServiceLetsARealClientIn() {
         QFETCH(bool, tls);
         QFETCH(QByteArray, sent);
-        QFETCH(int, closed);
         ServiceProcess other;
         QString error;
         QVERIFY2(other.prepareWithCsv(kCsv, &error), qPrintable(error));
@@ -308,7 +305,9 @@ private slots:
         for (const auto &holder : holders) {
             closedAtOnce += holder->waitForDisconnected(300);
         }
-        QCOMPARE(closedAtOnce, closed);
+        // Two over the cap: the newcomers are closed while the holders are handshakes younger
+        // than a second, left to finish; holders through theirs are closed for the newcomers.
+        QCOMPARE(closedAtOnce, 2);
         // The oldest holder makes room for a client that sends its request at once.
         QVERIFY(HttpsRequest("GET", QueryUrl(other, QStringLiteral("example.com")), other.caPem(),
                              {}, 1s)
