@@ -481,8 +481,9 @@ private slots:
     }
 
     void refusesToStart_data() {
-        QTest::addColumn<QString>("listen");
+        QTest::addColumn<QStringList>("args"); // besides a loopback address, the key and a store
         QTest::addColumn<QByteArray>("keyPem");
+        QTest::addColumn<int>("code");
         QTest::addColumn<QString>("message");
         QString error;
         const auto other = MakeTestCertificates(&error);
@@ -490,26 +491,36 @@ private slots:
         QFile keyFile(service_.folder() + QStringLiteral("/server.key"));
         QVERIFY(keyFile.open(QIODevice::ReadOnly));
         const QSslKey key(keyFile.readAll(), QSsl::Ec);
-        QTest::newRow("not loopback") << "0.0.0.0:0" << key.toPem() << "loopback";
-        QTest::newRow("another key") << "127.0.0.1:0" << other->untrustedKeyPem << "not belong";
+        QTest::newRow("not loopback")
+            << QStringList{"--listen", "0.0.0.0:0"} << key.toPem() << 1 << "loopback";
+        QTest::newRow("another key")
+            << QStringList() << other->untrustedKeyPem << 1 << "not belong";
         // Refused, rather than asking for the passphrase on the terminal and waiting there.
-        QTest::newRow("encrypted key") << "127.0.0.1:0" << key.toPem("secret") << "no unencrypted";
+        QTest::newRow("encrypted key")
+            << QStringList() << key.toPem("secret") << 1 << "no unencrypted";
+        // Each file would hold a line or two.
+        QTest::newRow("log cap under 64 KiB")
+            << QStringList{"--log-max-bytes", "65535"} << key.toPem() << 2 << "at least 65536";
     }
     void refusesToStart() {
-        QFETCH(QString, listen);
+        QFETCH(QStringList, args);
         QFETCH(QByteArray, keyPem);
+        QFETCH(int, code);
         QFETCH(QString, message);
         QTemporaryDir dir;
         QFile keyFile(dir.filePath(QStringLiteral("x.key")));
         QVERIFY(keyFile.open(QIODevice::WriteOnly) && keyFile.write(keyPem) == keyPem.size());
         keyFile.close();
         QString output;
-        QCOMPARE(RunServiceCommand({QStringLiteral("--listen"), listen, QStringLiteral("--cert"),
-                                    service_.folder() + QStringLiteral("/server.pem"),
-                                    QStringLiteral("--key"), keyFile.fileName(),
-                                    QStringLiteral("--db"), dir.filePath(QStringLiteral("x.db"))},
-                                   &output),
-                 1);
+        QCOMPARE(RunServiceCommand(
+                     QStringList{QStringLiteral("--listen"), QStringLiteral("127.0.0.1:0"),
+                                 QStringLiteral("--cert"),
+                                 service_.folder() + QStringLiteral("/server.pem"),
+                                 QStringLiteral("--key"), keyFile.fileName(),
+                                 QStringLiteral("--db"), dir.filePath(QStringLiteral("x.db"))} +
+                         args,
+                     &output),
+                 code);
         QVERIFY2(output.contains(message), qPrintable(output));
     }
 
