@@ -76,10 +76,15 @@ void ServiceWorker::waitForTurn(ServiceConnection *connection) {
     }
 }
 
+// Each connection waiting has one turn a pass at most, as each socket has one event: a few
+// pipelining clients do not take the pass from the others.
 void ServiceWorker::runTurns() {
     QElapsedTimer slice;
     slice.start();
-    while (!turns_.empty() && std::chrono::nanoseconds(slice.nsecsElapsed()) < kTurnSlice) {
+    for (size_t waiting = turns_.size();
+         waiting > 0 && !turns_.empty() &&
+         std::chrono::nanoseconds(slice.nsecsElapsed()) < kTurnSlice;
+         --waiting) {
         const QPointer<ServiceConnection> next = turns_.front();
         turns_.pop_front();
         if (next) {
