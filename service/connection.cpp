@@ -158,7 +158,9 @@ void ServiceConnection::onReadyRead() {
         return;
     }
     if (reading()) {
-        answersLeft_ = kAnswersPerTurn;
+        // A client that pipelines is answered in its turns only: its bytes cost next to nothing
+        // here, however many such clients are ready at once.
+        answersLeft_ = pipelining_ ? 0 : kAnswersPerEvent;
         readSocket();
     }
 }
@@ -192,7 +194,7 @@ void ServiceConnection::decryptAndProcess() {
         dropAnsweredInput();
         // A request under way is read to its end; the turn is over only between requests.
         if (answersLeft_ <= 0 && state_ == State::Idle) {
-            if (tls_->hasInput() || socket_->bytesAvailable() > 0) {
+            if (!input_.isEmpty() || tls_->hasInput() || socket_->bytesAvailable() > 0) {
                 yieldTurn();
             }
             return;
@@ -261,6 +263,7 @@ void ServiceConnection::dropAnsweredInput() {
 // A client that pipelines requests would otherwise hold the thread for all of them, and every
 // other connection of this worker would wait.
 void ServiceConnection::yieldTurn() {
+    pipelining_ = true;
     enter(State::Yielding);
     worker_->waitForTurn(this);
 }

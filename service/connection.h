@@ -84,6 +84,8 @@ private:
     qsizetype pos_ = 0;
     // Requests this connection may still answer before the others get their turn.
     int answersLeft_ = 0;
+    // It sent requests before its answers were out, and will again.
+    bool pipelining_ = false;
     // What this connection adds to the service's unsent answers.
     qint64 counted_ = 0;
 };

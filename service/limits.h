@@ -50,7 +50,10 @@ inline qint64 UnsentShare(qint64 allUnsent, int openConnections) {
 // Answers the kernel holds for one connection (it doubles the figure for its own use): a few
 // answers, so those of a client that does not read pile up where the share can see them.
 inline constexpr int kSendBufferBytes = 16 * 1024;
-// Requests a connection has answered before the others of its worker get their turn.
+// Requests a connection answers before the others of its worker get their turn: one as its
+// bytes come in, so thousands of pipelining clients ready at once keep nobody waiting long,
+// and a few more each time the worker comes back to it.
+inline constexpr int kAnswersPerEvent = 1;
 inline constexpr int kAnswersPerTurn = 4;
 
 // The request log's file is moved aside at --log-max-bytes, which is at least this.
