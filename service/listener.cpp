@@ -13,9 +13,8 @@ using namespace std::chrono_literals;
 
 namespace {
 
-// Memory is given back once this many connections, or this much unsent answer, have gone.
+// Memory is given back once this many connections have gone, with their unsent answers.
 constexpr int kReleaseAfterConnections = 500;
-constexpr qint64 kReleaseAfterUnsent = 16 * 1024 * 1024;
 
 } // namespace
 
@@ -97,18 +96,17 @@ bool ServiceListener::makeRoom() {
 }
 
 // The allocator keeps what thousands of clients leave behind, hundreds of megabytes, for
-// allocations that may never come; after a crowd has gone it is made to give it back.
+// allocations that may never come; once a crowd has gone it is made to give it back. Giving
+// back holds up the workers' allocations for some tens of milliseconds, so it waits until the
+// crowd has finished leaving, and is done once.
 void ServiceListener::releaseMemoryOnceFreed() {
     const int open = load_.open;
-    const qint64 unsent = load_.unsent;
-    peakOpen_ = std::max(peakOpen_, open);
-    peakUnsent_ = std::max(peakUnsent_, unsent);
-    if (peakOpen_ - open >= kReleaseAfterConnections ||
-        peakUnsent_ - unsent >= kReleaseAfterUnsent) {
+    if (peakOpen_ - open >= kReleaseAfterConnections && open >= lastOpen_) {
         ReleaseFreedMemory();
         peakOpen_ = open;
-        peakUnsent_ = unsent;
     }
+    peakOpen_ = std::max(peakOpen_, open);
+    lastOpen_ = open;
 }
 
 void ServiceListener::incomingConnection(qintptr descriptor) {

@@ -42,10 +42,10 @@ private:
     HandlerFactory handlers_;
     ServiceLoad load_;
     std::vector<std::unique_ptr<ServiceWorker>> workers_;
-    // Connections and unsent answers at their most since memory was last given back.
+    // Connections at their most since memory was last given back, and at the last check.
     QTimer releaseCheck_;
     int peakOpen_ = 0;
-    qint64 peakUnsent_ = 0;
+    int lastOpen_ = 0;
 };
 
 } // namespace shoulu
