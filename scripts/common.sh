@@ -33,6 +33,10 @@ install_packages() {
     "${sudo[@]}" "${apt[@]}" install -y -q --no-install-recommends "${missing[@]}"
 }
 
+# What scripts/package builds the Debian package with (dpkg-shlibdeps, file) and what
+# scripts/package-check checks it with.
+PACKAGING_PACKAGES=(dpkg-dev file lintian desktop-file-utils appstream strace xdotool iproute2 procps)
+
 install_missing_packages() {
     install_packages "${PACKAGES[@]}"
 }
