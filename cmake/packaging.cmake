@@ -12,7 +12,7 @@ set(SHOULU_PACKAGING_DIR "${PROJECT_SOURCE_DIR}/packaging")
 set(SHOULU_PACKAGING_OUT "${PROJECT_BINARY_DIR}/packaging")
 
 # Dates come from SOURCE_DATE_EPOCH when it is set (scripts/package sets the last commit's), so
-# the same sources give the same package.
+# a package does not change with the day it is made.
 string(TIMESTAMP SHOULU_RELEASE_DATE "%Y-%m-%d" UTC)
 string(TIMESTAMP SHOULU_CHANGELOG_DATE "%a, %d %b %Y %H:%M:%S +0000" UTC)
 
@@ -59,6 +59,8 @@ set(CPACK_DEBIAN_PACKAGE_HOMEPAGE "${SHOULU_STUDIO_URL}")
 set(CPACK_PACKAGE_DESCRIPTION_SUMMARY
     "batch checker of the pages Baidu, 360 and Bing index for web sites")
 file(READ "${SHOULU_PACKAGING_DIR}/description.txt" CPACK_DEBIAN_PACKAGE_DESCRIPTION)
+set_property(DIRECTORY APPEND PROPERTY CMAKE_CONFIGURE_DEPENDS
+             "${SHOULU_PACKAGING_DIR}/description.txt")
 # The libraries come from the binary. Qt's Chinese button texts and a CJK font are loaded at run
 # time, so they are named: of ListFont's stand-ins, the small one the tests run with, or the
 # other one if it is there already.
