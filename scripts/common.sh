@@ -72,6 +72,27 @@ wait_for() {
     done
 }
 
+# start_xvfb DIR: starts a virtual display (its number kept in DIR) as DISPLAY; XVFB_PID is its
+# process.
+start_xvfb() {
+    Xvfb -displayfd 3 -screen 0 1280x800x24 -nolisten tcp 3>"$1/display" 2>"$1/xvfb.log" &
+    XVFB_PID=$!
+    wait_for 20 test -s "$1/display" || {
+        echo "Xvfb did not start" >&2
+        return 1
+    }
+    DISPLAY=":$(head -n 1 "$1/display")"
+    export DISPLAY
+}
+
+# find_window TITLE: a visible window with exactly that title, if there is one.
+find_window() {
+    xdotool search --onlyvisible --name "^$1\$" 2>/dev/null | head -n 1
+}
+window_shown() {
+    [ -n "$(find_window "$1")" ]
+}
+
 # port_in_use PORT: whether something on this machine listens there.
 port_in_use() {
     (exec 3<>"/dev/tcp/127.0.0.1/$1") 2>/dev/null
