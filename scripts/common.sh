@@ -1,4 +1,4 @@
-# Shared by scripts/test and scripts/run: installs what is missing and builds.
+# Shared by the scripts: installs what is missing and builds.
 # shellcheck shell=bash
 
 ROOT="$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)"
@@ -33,16 +33,64 @@ install_packages() {
     "${sudo[@]}" "${apt[@]}" install -y -q --no-install-recommends "${missing[@]}"
 }
 
+# What scripts/package builds the Debian package with (dpkg-shlibdeps, file) and what
+# scripts/package-check checks it with.
+PACKAGING_PACKAGES=(dpkg-dev file lintian desktop-file-utils appstream strace xdotool iproute2 procps)
+
 install_missing_packages() {
     install_packages "${PACKAGES[@]}"
 }
 
-# configure_and_build BUILD_DIR [extra cmake arguments...]
-configure_and_build() {
+# configure BUILD_DIR [extra cmake arguments...]
+configure() {
     local dir="$1"
     shift
     cmake -S "$ROOT" -B "$dir" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo "$@"
-    cmake --build "$dir" --parallel "$(nproc)"
+}
+
+# configure_and_build BUILD_DIR [extra cmake arguments...]
+configure_and_build() {
+    configure "$@"
+    cmake --build "$1" --parallel "$(nproc)"
+}
+
+# local_service_options ORIGIN CA_FILE: prints, one a line, the CMake options that point the
+# program at the local stand-in service at ORIGIN and compile in the authority CA_FILE.
+local_service_options() {
+    printf '%s\n' -DSHOULU_EXTRA_CA_FILE="$2" \
+        -DSHOULU_QUERY_BASE_URL="$1" -DSHOULU_VERSION_BASE_URL="$1" -DSHOULU_SITE_BASE_URL="$1" \
+        -DSHOULU_STUDIO_URL="$1/studio" -DSHOULU_COMPANY_URL="$1/company"
+}
+
+# wait_for SECONDS COMMAND...: polls COMMAND every 0.2 s until it succeeds or time runs out.
+wait_for() {
+    local deadline=$((SECONDS + $1))
+    shift
+    until "$@"; do
+        [ $SECONDS -ge $deadline ] && return 1
+        sleep 0.2
+    done
+}
+
+# start_xvfb DIR: starts a virtual display (its number kept in DIR) as DISPLAY; XVFB_PID is its
+# process.
+start_xvfb() {
+    Xvfb -displayfd 3 -screen 0 1280x800x24 -nolisten tcp 3>"$1/display" 2>"$1/xvfb.log" &
+    XVFB_PID=$!
+    wait_for 20 test -s "$1/display" || {
+        echo "Xvfb did not start" >&2
+        return 1
+    }
+    DISPLAY=":$(head -n 1 "$1/display")"
+    export DISPLAY
+}
+
+# find_window TITLE: a visible window with exactly that title, if there is one.
+find_window() {
+    xdotool search --onlyvisible --name "^$1\$" 2>/dev/null | head -n 1
+}
+window_shown() {
+    [ -n "$(find_window "$1")" ]
 }
 
 # port_in_use PORT: whether something on this machine listens there.
