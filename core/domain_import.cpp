@@ -43,18 +43,29 @@ bool IsCjk(char32_t code) {
 }
 
 // Letters that domain names in European scripts are written with.
-bool IsCjkOrCommonLetter(char32_t code) {
-    return IsCjk(code) || (code >= 0x00C0 && code <= 0x017F && code != 0xD7 && code != 0xF7) ||
+bool IsCommonLetter(char32_t code) {
+    return (code >= 0x00C0 && code <= 0x017F && code != 0xD7 && code != 0xF7) ||
            (code >= 0x0391 && code <= 0x03C9) || (code >= 0x0410 && code <= 0x044F);
 }
 
-bool NonAsciiAll(const QString &text, bool (*test)(char32_t)) {
-    for (const char32_t code : text.toUcs4()) {
-        if (code > 0x7F && !test(code)) {
-            return false;
+// Whether a valid UTF-8 reading is the text as written. UTF-8 Chinese very often also reads as
+// valid GBK made of CJK, while GBK Chinese almost never reads as valid UTF-8 holding CJK: it
+// reads as rare letters ("学习" as "ѧϰ"). Accented letters alone are UTF-8 too, which modern
+// editors write.
+bool ReadsAsWritten(QStringView utf8) {
+    bool allCommon = true;
+    for (qsizetype i = 0; i < utf8.size(); ++i) {
+        char32_t code = utf8[i].unicode();
+        if (QChar::isHighSurrogate(code) && i + 1 < utf8.size() && utf8[i + 1].isLowSurrogate()) {
+            code = QChar::surrogateToUcs4(utf8[i], utf8[i + 1]);
+            ++i;
         }
+        if (IsCjk(code)) {
+            return true;
+        }
+        allCommon = allCommon && (code <= 0x7F || IsCommonLetter(code));
     }
-    return true;
+    return allCommon;
 }
 
 QString DecodeWith(QStringConverter::Encoding encoding, QByteArrayView bytes) {
@@ -76,24 +87,9 @@ QString DecodeText(const QByteArray &bytes) {
     if (IsAscii(bytes)) {
         return QString::fromLatin1(bytes);
     }
-    bool gbkValid = false;
-    const QString asGbk = DecodeGbk(view, &gbkValid);
     QStringDecoder utf8(QStringConverter::Utf8, QStringConverter::Flag::Stateless);
     const QString asUtf8 = utf8.decode(view);
-    if (utf8.hasError()) {
-        return asGbk;
-    }
-    // Bytes valid as both: GBK Chinese often reads as valid UTF-8 made of rare letters ("学习" as
-    // "ѧϰ"), while UTF-8 Chinese rarely reads as GBK made only of CJK. Accented letters are taken
-    // as UTF-8, which modern editors write.
-    const bool gbkIsCjk = gbkValid && NonAsciiAll(asGbk, IsCjk);
-    if (NonAsciiAll(asUtf8, IsCjk)) {
-        return gbkIsCjk ? asGbk : asUtf8;
-    }
-    if (NonAsciiAll(asUtf8, IsCjkOrCommonLetter)) {
-        return asUtf8;
-    }
-    return asGbk;
+    return !utf8.hasError() && ReadsAsWritten(asUtf8) ? asUtf8 : DecodeGbk(view);
 }
 
 } // namespace

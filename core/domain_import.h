@@ -14,7 +14,8 @@ class WindowOps;
 inline constexpr int kMaxQueueEntries = 32767;
 
 // Splits file bytes into lines. A UTF-8 or UTF-16 byte-order mark is honoured; otherwise valid
-// UTF-8 with non-ASCII bytes is UTF-8 and anything else is GBK. CR LF, CR and LF all end a
+// UTF-8 holding Chinese, or only accented, Greek or Cyrillic letters, is UTF-8 and anything else
+// is GBK. CR LF, CR and LF all end a
 // line; a last line without terminator counts.
 QStringList DecodeListFile(const QByteArray &bytes);
 

@@ -1,4 +1,5 @@
 #include "core/domain_import.h"
+#include "net/code_page.h"
 #include "tests/support/fake_window.h"
 
 #include <QDir>
@@ -153,7 +154,20 @@ void DomainImportTest::encodings_data() {
     // Not valid UTF-8, so the file is read as GBK.
     QTest::newRow("GBK") << QByteArray("\xD6\xD0\xCE\xC4.com\r\na.cn") << chinese;
     QTest::newRow("UTF-8") << QByteArray("中文.com\r\na.cn") << chinese;
-    // Valid as both: the reading made of CJK wins, and GBK when both are.
+    // Each name read as written in both encodings: UTF-8 Chinese often reads as valid GBK made of
+    // CJK ("百度" as "鐧惧害"), and GBK "学习" and "实业" read as valid UTF-8 made of rare letters.
+    const QStringList names =
+        QStringLiteral(
+            "百度.com 新浪.com 上海.cn 深圳.net 网址导航.cn 学习.cn 实业.com 中国.cn 北京.cn "
+            "广州.com "
+            "淘宝.com 京东.com 网易.com 搜狐.com 阿里巴巴.cn 中国移动.cn 人民网.cn 天猫.com "
+            "美团外卖.cn "
+            "苏宁易购.com 小米科技.cn 清华大学.cn 汽车之家.com 学习强国.cn 北京师范大学.cn")
+            .split(u' ');
+    for (const QString &name : names) {
+        QTest::addRow("%s GBK", qPrintable(name)) << EncodeGbk(name) << QStringList{name};
+        QTest::addRow("%s UTF-8", qPrintable(name)) << name.toUtf8() << QStringList{name};
+    }
     QTest::newRow("GBK that is valid UTF-8")
         << QByteArray("\xD1\xA7\xCF\xB0.cn\r\n\xCA\xB5\xD2\xB5.com")
         << QStringList{"学习.cn", "实业.com"};
