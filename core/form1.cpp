@@ -130,6 +130,7 @@ void Form1::startBatch(bool keepRows) {
     }
     failed_.clear();
     failedQueries_ = 0;
+    completed_ = false;
     queryGate_ = true;
     batchRunning_ = true;
     const quint32 batch = ++batchStarts_;
@@ -272,9 +273,17 @@ void Form1::Timer1_Timer() {
         completeBatch();
         return;
     }
+    const quint32 batch = batchStarts_;
     ++batchPos_;
     select(batchPos_);
-    if (window_.selectedIndex() + 1 == window_.queueCount()) {
+    // The batch ends by its own position, not by the selection: an entry added and queried
+    // meanwhile is selected last without being the batch's end. A tick run inside the query's
+    // wait may have completed the batch already; the completion is then told again, over the
+    // late query's text. A stop or a new start meanwhile stands.
+    if (batchStarts_ != batch) {
+        return;
+    }
+    if (batchRunning_ ? batchPos_ + 1 >= window_.queueCount() : completed_) {
         completeBatch();
     }
 }
@@ -309,6 +318,7 @@ void Form1::completeBatch() {
     window_.setSliderEnabled(true);
     batchPos_ = 0;
     batchRunning_ = false;
+    completed_ = true;
 }
 
 } // namespace shoulu

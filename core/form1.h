@@ -76,6 +76,7 @@ private:
     // Counts batch starts, so a query that waited can tell whether its batch is still the one
     // whose failures it adds to.
     quint32 batchStarts_ = 0;
+    bool completed_ = false; // the last batch ran to its end rather than being stopped
     QList<FailedEntry> failed_;
     int failedQueries_ = 0; // failures other than skips, for the completion text
 };

@@ -67,6 +67,7 @@ private slots:
     void shortQueues();
     void nestedTickFinishesFirst();
     void nestedTickReachingTheEnd();
+    void entryAddedDuringAWaitDoesNotEndTheBatch();
     void stopDuringWaitStillWritesTheRow();
     void stopWhileTheStartWaits();
     void stopAndStartWhileTheStartWaits();
@@ -262,6 +263,22 @@ void BatchRunTest::nestedTickReachingTheEnd() {
     QCOMPARE(h.window.panel2History.mid(1),
              (QStringList{Status("c.com", 3, 0), kDone, Status("c.com", 3, 0), kDone}));
     QCOMPARE(IdleMismatch(h), QString());
+}
+
+void BatchRunTest::entryAddedDuringAWaitDoesNotEndTheBatch() {
+    QueryHarness h;
+    h.setQueue({"n1.com", "n2.com", "n3.com"});
+    h.during = [&h](int, const QString &entry) {
+        if (entry == "n2.com") { // "query at once" selects the new last entry
+            h.window.queue.append("n4.com");
+            h.form.cx();
+        }
+    };
+    h.form.Command2_Click();
+    while (h.window.fireTimer(TimerId::Timer1)) {
+    }
+    QCOMPARE(h.queried, (QStringList{"n1.com", "n2.com", "n4.com", "n3.com", "n4.com"}));
+    QCOMPARE(h.window.panels[2], kDone);
 }
 
 void BatchRunTest::stopDuringWaitStillWritesTheRow() {
