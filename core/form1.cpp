@@ -223,7 +223,8 @@ void Form1::query(const QString &entry) {
         if (recordFailure(entry, reason, batch)) {
             ++failedQueries_;
         }
-        reportQuery(QStringLiteral("查询失败(") + reason + QLatin1Char(')'));
+        // Named after its own entry: the selection may have moved on during the wait.
+        reportQuery(entry, QStringLiteral("查询失败(") + reason + QLatin1Char(')'));
         return;
     }
     const int rowIndex = window_.appendRow();
@@ -231,13 +232,15 @@ void Form1::query(const QString &entry) {
     for (int subItem = 1; subItem <= 3; ++subItem) {
         window_.setRowSubItem(rowIndex, subItem, row->engines[subItem - 1]);
     }
-    reportQuery(QStringLiteral("查询完毕"));
+    const int selected = window_.selectedIndex();
+    reportQuery(selected >= 0 ? window_.queueEntry(selected) : QString(),
+                QStringLiteral("查询完毕"));
 }
 
-void Form1::reportQuery(const QString &outcome) {
+// The counts are those of the queue and selection as they are now, after the wait.
+void Form1::reportQuery(const QString &entry, const QString &outcome) {
     const int selected = window_.selectedIndex();
     const int count = window_.queueCount();
-    const QString entry = selected >= 0 ? window_.queueEntry(selected) : QString();
     window_.setPanelText(kMessagePanel,
                          entry + outcome + QStringLiteral(" | 共：") + QString::number(count) +
                              QStringLiteral("个域名 | 剩余查询：") +

@@ -64,7 +64,7 @@ private:
     void completeBatch();
     void skipFailingRun(const QString &entry, int selected);
     void query(const QString &entry);
-    void reportQuery(const QString &outcome);
+    void reportQuery(const QString &entry, const QString &outcome);
     bool recordFailure(const QString &entry, const QString &reason, quint32 batch);
 
     WindowOps &window_;

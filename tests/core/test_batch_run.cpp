@@ -268,6 +268,10 @@ void BatchRunTest::nestedTickReachingTheEnd() {
 void BatchRunTest::entryAddedDuringAWaitDoesNotEndTheBatch() {
     QueryHarness h;
     h.setQueue({"n1.com", "n2.com", "n3.com"});
+    h.answer = [](const QString &entry) {
+        return entry == "n2.com" ? HttpResult{{}, HttpFailure::ConnectFailed}
+                                 : Answered(FullAnswer(entry));
+    };
     h.during = [&h](int, const QString &entry) {
         if (entry == "n2.com") { // "query at once" selects the new last entry
             h.window.queue.append("n4.com");
@@ -278,7 +282,10 @@ void BatchRunTest::entryAddedDuringAWaitDoesNotEndTheBatch() {
     while (h.window.fireTimer(TimerId::Timer1)) {
     }
     QCOMPARE(h.queried, (QStringList{"n1.com", "n2.com", "n4.com", "n3.com", "n4.com"}));
-    QCOMPARE(h.window.panels[2], kDone);
+    // n2.com's failure is told under its own name, with the counts as they are when it returns.
+    QCOMPARE(h.window.panel2History.value(2),
+             QStringLiteral("n2.com查询失败(无法连接查询服务) | 共：4个域名 | 剩余查询：0个"));
+    QCOMPARE(h.window.panels[2], kDone + QStringLiteral(" 其中1个未查到"));
 }
 
 void BatchRunTest::stopDuringWaitStillWritesTheRow() {
