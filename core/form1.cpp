@@ -30,18 +30,13 @@ constexpr int kMessagePanel = 2;
 // A service message longer than this is cut: the panel has room for one short line.
 constexpr qsizetype kMaxReasonLength = 60;
 
-// The seven answer members a row is made of, in the order they fill it.
-struct QueryRow {
-    QString domain;
-    std::array<QString, 3> engines;
-};
-
-std::optional<QueryRow> ReadQueryRow(const QJsonObject &object) {
+// The row made of the seven answer members, or nothing when one is missing.
+std::optional<ResultRow> ReadQueryRow(const QJsonObject &object) {
     const std::optional<QString> domain = MemberText(object, QStringLiteral("info.web.domain"));
     if (!domain) {
         return std::nullopt;
     }
-    QueryRow row{*domain, {}};
+    ResultRow row{*domain, {}};
     const std::array<QLatin1String, 3> engines = {QLatin1String("bd"), QLatin1String("so"),
                                                   QLatin1String("bing")};
     for (std::size_t i = 0; i < engines.size(); ++i) {
@@ -207,7 +202,7 @@ void Form1::query(const QString &entry) {
     // Ticks, stops and imports may run inside this call; nothing read before it is trusted
     // after it.
     const HttpResult result = get_(QueryUrl(queryBaseUrl_, entry));
-    std::optional<QueryRow> row;
+    std::optional<ResultRow> row;
     QString reason;
     if (!result.answered()) {
         reason = ReasonOf(result.failure);

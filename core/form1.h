@@ -1,5 +1,6 @@
 #pragma once
 
+#include "core/result_row.h"
 #include "net/http_client.h"
 
 #include <QList>
@@ -14,15 +15,6 @@ class WindowOps;
 // Fetches a URL: the answer body, or why there is none. The real program passes FetchGet, whose
 // wait may run other handlers nested inside it.
 using GetFunction = std::function<HttpResult(const QString &url)>;
-
-// Between an engine's indexed pages and its backlinks in a result cell: "1234 / 56".
-inline constexpr QLatin1String kEngineSeparator(" / ");
-
-// A queue entry that gave no row in a batch, and why, in the user's words.
-struct FailedEntry {
-    QString domain;
-    QString reason;
-};
 
 // The main window's logic: the import, the batch run and the query of one domain, over the
 // window operations. The view routes each event to the handler of the same name.

@@ -1,6 +1,6 @@
 #include "core/results_export.h"
 
-#include "core/form1.h"
+#include "core/result_row.h"
 #include "core/window_ops.h"
 
 #include <QDir>

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "core/form1.h"
+#include "core/result_row.h"
 
 #include <QDialog>
 #include <QList>

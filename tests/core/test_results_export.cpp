@@ -1,6 +1,6 @@
 // Copy, CSV export and sorting of the results, over the recording fake window.
-#include "core/form1.h"
 #include "core/result_order.h"
+#include "core/result_row.h"
 #include "core/results_export.h"
 #include "tests/support/fake_window.h"
 
