@@ -8,6 +8,7 @@
 
 #include <QJsonObject>
 
+#include <algorithm>
 #include <array>
 #include <optional>
 #include <utility>
@@ -20,10 +21,10 @@ const QString kIdleCaption = QStringLiteral("批量查询");
 const QString kRunningCaption = QStringLiteral("停止查询");
 const QString kToolTipPrefix = QStringLiteral("双击列表删除:");
 const QString kSkipText = QStringLiteral("域名不正确,自动跳转下一个..");
-const QString kSkipReason = QStringLiteral("域名不正确");
 const QString kCompletedText = QStringLiteral("所有域名已查询完毕!");
 const QString kEmptyQueueText = QStringLiteral("请先导入要查询的域名");
 const QString kEmptyQueueTitle = QStringLiteral("澜序软件");
+const QString kHintTitle = QStringLiteral("提示");
 const QString kWelcomeText = QStringLiteral("当前为最新版本,欢迎使用澜序软件..");
 const QString kUnreadableAnswer = QStringLiteral("返回内容无法识别");
 constexpr int kMessagePanel = 2;
@@ -103,17 +104,24 @@ void Form1::Command2_Click() {
     }
 }
 
+bool Form1::canRecheck() const {
+    return !batchRunning_ && !unanswered_.toRecheck().isEmpty() &&
+           window_.buttonCaption(ButtonId::Command2) == kIdleCaption;
+}
+
 void Form1::recheckFailed() {
-    if (batchRunning_ || failed_.isEmpty() ||
-        window_.buttonCaption(ButtonId::Command2) != kIdleCaption) {
+    if (!canRecheck()) {
         return;
     }
-    QStringList domains;
-    for (const FailedEntry &entry : std::as_const(failed_)) {
-        domains.append(entry.domain);
-    }
+    QStringList domains = unanswered_.toRecheck();
+    // The 16-bit queue takes no more; the rest is told as an import tells its overflow.
+    const qsizetype leftOut = std::max<qsizetype>(domains.size() - kMaxQueueEntries, 0);
+    domains.resize(domains.size() - leftOut);
     window_.clearQueue();
     window_.appendQueueEntries(domains);
+    if (leftOut > 0) {
+        window_.messageBox(OverflowMessage(leftOut), kHintTitle, MessageButtons::Ok);
+    }
     startBatch(true);
 }
 
@@ -123,8 +131,7 @@ void Form1::startBatch(bool keepRows) {
     if (!keepRows) {
         window_.clearRows();
     }
-    failed_.clear();
-    failedQueries_ = 0;
+    unanswered_.clear();
     completed_ = false;
     queryGate_ = true;
     batchRunning_ = true;
@@ -141,6 +148,12 @@ void Form1::startBatch(bool keepRows) {
 }
 
 void Form1::stopBatch() {
+    // 补查 takes up what the stop left: the entries after the one selected last.
+    QStringList unreached;
+    for (int i = batchPos_ + 1; i < window_.queueCount(); ++i) {
+        unreached.append(window_.queueEntry(i));
+    }
+    unanswered_.setUnreached(std::move(unreached));
     window_.setQueueEnabled(true);
     queryGate_ = false;
     batchPos_ = 0;
@@ -177,7 +190,9 @@ void Form1::List1_Click() {
 void Form1::skipFailingRun(const QString &entry, int selected) {
     // Only a batch keeps a list; cx alone does not.
     const quint32 batch = batchRunning_ ? batchStarts_ : 0;
-    recordFailure(entry, kSkipReason, batch);
+    if (isCurrent(batch)) {
+        unanswered_.addSkipped(entry);
+    }
     window_.setPanelText(kMessagePanel, kSkipText);
     const int count = window_.queueCount();
     while (batchPos_ + 1 < count) {
@@ -187,7 +202,9 @@ void Form1::skipFailingRun(const QString &entry, int selected) {
             select(batchPos_);
             return;
         }
-        recordFailure(next, kSkipReason, batch);
+        if (isCurrent(batch)) {
+            unanswered_.addSkipped(next);
+        }
         window_.setPanelText(kMessagePanel, kSkipText);
     }
     // The run reached the end: its last entry stays selected, as each skip would have left it.
@@ -215,12 +232,15 @@ void Form1::query(const QString &entry) {
         reason = kUnreadableAnswer;
     }
     if (!row) {
-        if (recordFailure(entry, reason, batch)) {
-            ++failedQueries_;
+        if (isCurrent(batch)) {
+            unanswered_.addFailure(entry, reason);
         }
         // Named after its own entry: the selection may have moved on during the wait.
         reportQuery(entry, QStringLiteral("查询失败(") + reason + QLatin1Char(')'));
         return;
+    }
+    if (isCurrent(batch)) {
+        unanswered_.removeFailure(entry); // answered after all
     }
     const int rowIndex = window_.appendRow();
     window_.setRowText(rowIndex, row->domain);
@@ -242,14 +262,10 @@ void Form1::reportQuery(const QString &entry, const QString &outcome) {
                              QString::number(count - selected - 1) + QStringLiteral("个"));
 }
 
-bool Form1::recordFailure(const QString &entry, const QString &reason, quint32 batch) {
+bool Form1::isCurrent(quint32 batch) const {
     // Batch 0 stands for no batch; a query that outlived its batch into the next one adds
     // nothing to the new list.
-    if (batch == 0 || batch != batchStarts_) {
-        return false;
-    }
-    failed_.append({entry, reason});
-    return true;
+    return batch != 0 && batch == batchStarts_;
 }
 
 void Form1::List1_DblClick() {
@@ -305,9 +321,9 @@ void Form1::cx() {
 
 void Form1::completeBatch() {
     const QString text =
-        failedQueries_ == 0
+        unanswered_.failureCount() == 0
             ? kCompletedText
-            : kCompletedText + QStringLiteral(" 其中%1个未查到").arg(failedQueries_);
+            : kCompletedText + QStringLiteral(" 其中%1个未查到").arg(unanswered_.failureCount());
     window_.setPanelText(kMessagePanel, text);
     window_.setTimerEnabled(TimerId::Timer1, false);
     window_.setQueueEnabled(true);

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "core/result_row.h"
+#include "core/unanswered_entries.h"
 #include "net/http_client.h"
 
 #include <QList>
@@ -43,11 +43,12 @@ public:
     qint16 batchPos() const { return batchPos_; }
     bool batchRunning() const { return batchRunning_; }
 
-    // The entries of the current or last batch that gave no row, in the order they failed;
-    // skipped entries among them with "域名不正确".
-    const QList<FailedEntry> &failedEntries() const { return failed_; }
-    // Replaces the queue with the failed entries and queries them in a batch that keeps the rows
-    // already in the table. Nothing while a batch runs or when none failed.
+    // The entries of the current or last batch that gave no row.
+    const UnansweredEntries &unanswered() const { return unanswered_; }
+    // 补查: replaces the queue with the failed entries, and after a stop the entries the batch
+    // never reached, and queries them in a batch that keeps the rows already in the table. Only
+    // while idle and when there is something to query.
+    bool canRecheck() const;
     void recheckFailed();
 
 private:
@@ -57,7 +58,8 @@ private:
     void skipFailingRun(const QString &entry, int selected);
     void query(const QString &entry);
     void reportQuery(const QString &entry, const QString &outcome);
-    bool recordFailure(const QString &entry, const QString &reason, quint32 batch);
+    // Whether batch (0: none) is the one running or last run, whose list a query adds to.
+    bool isCurrent(quint32 batch) const;
 
     WindowOps &window_;
     GetFunction get_;
@@ -69,8 +71,7 @@ private:
     // whose failures it adds to.
     quint32 batchStarts_ = 0;
     bool completed_ = false; // the last batch ran to its end rather than being stopped
-    QList<FailedEntry> failed_;
-    int failedQueries_ = 0; // failures other than skips, for the completion text
+    UnansweredEntries unanswered_;
 };
 
 } // namespace shoulu

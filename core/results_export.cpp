@@ -1,6 +1,7 @@
 #include "core/results_export.h"
 
 #include "core/result_row.h"
+#include "core/unanswered_entries.h"
 #include "core/window_ops.h"
 
 #include <QDir>
@@ -43,7 +44,7 @@ QString FlattenForTab(QString cell) {
     return cell;
 }
 
-// Save dialog, atomic write, then the outcome in panel 2 or a box.
+// Save dialog, atomic write, then the outcome in panel 2 (done, then the path) or a box.
 void ExportRecords(WindowOps &window, const QString &stem, const Records &records,
                    const QString &done) {
     const QString proposed = QDir(window.documentsFolder())
@@ -59,8 +60,7 @@ void ExportRecords(WindowOps &window, const QString &stem, const Records &record
             kHintTitle, MessageButtons::Ok);
         return;
     }
-    window.setPanelText(kMessagePanel,
-                        done.arg(records.size() - 1).arg(QDir::toNativeSeparators(*path)));
+    window.setPanelText(kMessagePanel, done + QDir::toNativeSeparators(*path));
 }
 
 } // namespace
@@ -202,21 +202,24 @@ void CopyAllResults(WindowOps &window) {
 }
 
 void ExportResults(WindowOps &window) {
+    const QList<int> rows = AllRows(window);
     ExportRecords(window, QStringLiteral("收录查询结果"),
-                  Records{ResultHeadings()} + ResultRecords(window, AllRows(window)),
-                  QStringLiteral("导出成功!共%1个域名,已保存到:%2"));
+                  Records{ResultHeadings()} + ResultRecords(window, rows),
+                  QStringLiteral("导出成功!共%1个域名,已保存到:").arg(rows.size()));
 }
 
-void ExportFailed(WindowOps &window, const QList<FailedEntry> &entries) {
+void ExportFailed(WindowOps &window, const UnansweredEntries &entries) {
     ExportRecords(window, QStringLiteral("未查到的域名"),
-                  Records{FailedHeadings()} + FailedRecords(entries),
-                  QStringLiteral("导出成功!共%1个未查到的域名,已保存到:%2"));
+                  Records{FailedHeadings()} + FailedRecords(entries.listed()),
+                  QStringLiteral("导出成功!共%1个未查到的域名").arg(entries.failureCount()) +
+                      SkippedNote(entries.skippedCount()) + QStringLiteral(",已保存到:"));
 }
 
-void CopyFailed(WindowOps &window, const QList<FailedEntry> &entries) {
-    window.setClipboardText(TabSeparatedText(FailedRecords(entries)));
+void CopyFailed(WindowOps &window, const UnansweredEntries &entries) {
+    window.setClipboardText(TabSeparatedText(FailedRecords(entries.listed())));
     window.setPanelText(kMessagePanel,
-                        QStringLiteral("已复制%1个未查到的域名").arg(entries.size()));
+                        QStringLiteral("已复制%1个未查到的域名").arg(entries.failureCount()) +
+                            SkippedNote(entries.skippedCount()));
 }
 
 } // namespace shoulu

@@ -55,14 +55,14 @@ ContextMenus::ContextMenus(QListWidget &list1, QTableWidget &listview1, WindowOp
     });
     resultsMenu_->addSeparator();
     failedAction_ = addAction(resultsMenu_, "showFailed", FailedCaption(0), [this] {
-        if (!form_.failedEntries().isEmpty()) {
+        if (!form_.unanswered().isEmpty()) {
             showFailedDialog();
         }
     });
     exportFailedAction_ =
         addAction(resultsMenu_, "exportFailed", QStringLiteral("导出未查到的域名..."), [this] {
-            if (!form_.failedEntries().isEmpty()) {
-                ExportFailed(window_, form_.failedEntries());
+            if (!form_.unanswered().isEmpty()) {
+                ExportFailed(window_, form_.unanswered());
             }
         });
 
@@ -141,14 +141,15 @@ void ContextMenus::openQueueMenu(QPoint pos) {
 
 void ContextMenus::updateResultsMenu() {
     const bool hasRows = listview1_.rowCount() > 0;
-    const qsizetype failed = form_.failedEntries().size();
+    const UnansweredEntries &unanswered = form_.unanswered();
     for (QAction *action : resultsMenu_->actions()) {
         action->setEnabled(hasRows);
     }
     copyAction_->setEnabled(!window_.selectedRows().isEmpty());
-    failedAction_->setText(FailedCaption(failed));
-    failedAction_->setEnabled(failed > 0);
-    exportFailedAction_->setEnabled(failed > 0);
+    // The caption counts failed queries only, as the completion text does.
+    failedAction_->setText(FailedCaption(unanswered.failureCount()));
+    failedAction_->setEnabled(!unanswered.isEmpty());
+    exportFailedAction_->setEnabled(!unanswered.isEmpty());
 }
 
 void ContextMenus::openResultsMenu(QPoint pos) {
@@ -158,8 +159,8 @@ void ContextMenus::openResultsMenu(QPoint pos) {
 
 void ContextMenus::showFailedDialog() {
     // A batch may go on while the dialog is open; it shows, and copies, what it opened with.
-    const QList<FailedEntry> shown = form_.failedEntries();
-    FailedDialog dialog(shown, !form_.batchRunning(), listview1_.window());
+    const UnansweredEntries shown = form_.unanswered();
+    FailedDialog dialog(shown, form_.canRecheck(), listview1_.window());
     dialog.onCopy = [this, &shown] { CopyFailed(window_, shown); };
     if (execModal_(dialog) == QDialog::Accepted) {
         form_.recheckFailed();

@@ -79,6 +79,8 @@ private slots:
     void batchStateChangedWhileCxWaits();
     void sliderAndInit();
     void recheckKeepsRowsAndQueriesOnlyTheFailed();
+    void recheckAfterAStopLosesNoEntry();
+    void recheckNeverOverfillsTheQueue();
 };
 
 void BatchRunTest::emptyQueueShowsMessageWhateverTheCaption_data() {
@@ -165,8 +167,7 @@ void BatchRunTest::fullQueueOfSkipsDoesNotNest() {
     QCOMPARE(h.form.batchPos(), kMaxQueueEntries - 1);
     QCOMPARE(h.window.selected, kMaxQueueEntries - 1);
     QCOMPARE(h.window.panels[2], Status("a.com", kMaxQueueEntries, 0));
-    QCOMPARE(h.form.failedEntries().size(), kMaxQueueEntries - 1);
-    QCOMPARE(h.form.failedEntries().last().reason, QStringLiteral("域名不正确"));
+    QCOMPARE(h.form.unanswered().skippedCount(), 1); // the same entry each time, counted once
     QVERIFY(h.window.fireTimer(TimerId::Timer1));
     QCOMPARE(h.window.panels[2], kDone); // skips are not counted as unanswered
 }
@@ -482,20 +483,66 @@ void BatchRunTest::recheckKeepsRowsAndQueriesOnlyTheFailed() {
     while (h.window.fireTimer(TimerId::Timer1)) {
     }
     QCOMPARE(RowTexts(h.window), (QStringList{"a.com", "b.com"}));
-    QCOMPARE(h.form.failedEntries().size(), 2);
+    QCOMPARE(h.form.unanswered().listed().size(), 2);
 
     h.answer = [](const QString &entry) { return Answered(FullAnswer(entry)); };
     h.queried.clear();
     h.form.recheckFailed();
     while (h.window.fireTimer(TimerId::Timer1)) {
     }
-    QCOMPARE(h.window.queue, (QStringList{"gone.com", "BAD.IO"}));
+    // The skipped entry is not queued again: it would only be skipped.
+    QCOMPARE(h.window.queue, QStringList{"gone.com"});
     QCOMPARE(h.queried, QStringList{"gone.com"});
     QCOMPARE(RowTexts(h.window), (QStringList{"a.com", "b.com", "gone.com"}));
-    QCOMPARE(h.form.failedEntries().size(), 1);
-    QCOMPARE(h.form.failedEntries()[0].domain, QStringLiteral("BAD.IO"));
+    QVERIFY(h.form.unanswered().isEmpty());
     QCOMPARE(h.window.panels[2], kDone);
     QCOMPARE(IdleMismatch(h), QString());
+}
+
+void BatchRunTest::recheckAfterAStopLosesNoEntry() {
+    QueryHarness h;
+    QStringList queue;
+    for (int i = 0; i < 10; ++i) {
+        queue.append(QStringLiteral("d%1.com").arg(i));
+    }
+    h.setQueue(queue);
+    h.answer = [](const QString &entry) {
+        return entry == "d1.com" ? HttpResult{{}, HttpFailure::ConnectFailed}
+                                 : Answered(FullAnswer(entry));
+    };
+    h.form.Command2_Click();
+    h.window.fireTimer(TimerId::Timer1);
+    h.window.fireTimer(TimerId::Timer1);
+    h.form.Command2_Click(); // stopped after three queries, one of which failed
+    h.form.recheckFailed();
+    QCOMPARE(h.window.queue, QStringList{"d1.com"} + queue.mid(3));
+    QCOMPARE(h.window.rows.size(), 2);
+}
+
+void BatchRunTest::recheckNeverOverfillsTheQueue() {
+    const auto fullQueue = [](const char *stem) {
+        QStringList queue;
+        for (int i = 0; i < kMaxQueueEntries; ++i) {
+            queue.append(QLatin1String(stem) + QString::number(i) + QStringLiteral(".com"));
+        }
+        return queue;
+    };
+    QueryHarness h;
+    h.answer = [](const QString &) { return HttpResult{{}, HttpFailure::ConnectFailed}; };
+    h.setQueue(fullQueue("a"));
+    h.form.Command2_Click(); // a0 fails
+    for (const char *stem : {"b", "c"}) {
+        h.window.queue = fullQueue(stem); // an import during the batch queries its last line
+        h.form.select(kMaxQueueEntries - 1);
+    }
+    h.window.fireTimer(TimerId::Timer1); // c1 fails
+    h.form.Command2_Click();
+    h.form.recheckFailed();
+    // Four failures and the 32764 entries never reached, c32766 only once: one too many.
+    QCOMPARE(h.window.queue.size(), kMaxQueueEntries);
+    QCOMPARE(h.window.queue.first(5),
+             (QStringList{"a0.com", "b32766.com", "c32766.com", "c1.com", "c2.com"}));
+    QCOMPARE(h.window.messages.last().text, OverflowMessage(1));
 }
 
 QTEST_APPLESS_MAIN(BatchRunTest)

@@ -1,7 +1,7 @@
 // Copy, CSV export and sorting of the results, over the recording fake window.
 #include "core/result_order.h"
-#include "core/result_row.h"
 #include "core/results_export.h"
+#include "core/unanswered_entries.h"
 #include "tests/support/fake_window.h"
 
 #include <QDir>
@@ -29,6 +29,14 @@ FakeWindow WithRows(const QList<QStringList> &rows) {
 QByteArray ReadAll(const QString &path) {
     QFile file(path);
     return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray("<unreadable>");
+}
+
+// Added skipped first: the failures are listed before the skipped entries all the same.
+UnansweredEntries OneFailedOneSkipped() {
+    UnansweredEntries entries;
+    entries.addSkipped(QStringLiteral("bad.example.io"));
+    entries.addFailure(QStringLiteral("missing.example.net"), QStringLiteral("未收录"));
+    return entries;
 }
 
 } // namespace
@@ -99,11 +107,15 @@ void ResultsExportTest::exportWritesTheTableAsSevenColumns() {
              QStringLiteral("导出成功!共2个域名,已保存到:%1").arg(QDir::toNativeSeparators(path)));
 
     window.script.answers = {ChooseFile{path}};
-    ExportFailed(window, {{"missing.example.net", "未收录"}, {"bad.example.io", "域名不正确"}});
+    ExportFailed(window, OneFailedOneSkipped());
     QCOMPARE(ReadAll(path),
              kBom + QStringLiteral("域名,原因\r\nmissing.example.net,未收录\r\nbad.example.io,"
                                    "域名不正确\r\n")
                         .toUtf8());
+    QCOMPARE(window.panels[2],
+             QStringLiteral("导出成功!共1个未查到的域名，另有1个域名不正确，未查询,"
+                            "已保存到:") +
+                 QDir::toNativeSeparators(path));
     QVERIFY(window.saveDialogs[1].initialFolder.contains(QStringLiteral("/未查到的域名-")));
 }
 
@@ -181,9 +193,10 @@ void ResultsExportTest::clipboardTexts() {
     CopySelectedResults(window);
     QCOMPARE(window.clipboard, QStringLiteral("kept"));
 
-    CopyFailed(window, {{"missing.example.net", "未收录"}, {"bad.example.io", "域名不正确"}});
+    CopyFailed(window, OneFailedOneSkipped());
     QCOMPARE(window.clipboard,
              QStringLiteral("missing.example.net\t未收录\nbad.example.io\t域名不正确\n"));
+    QCOMPARE(window.panels[2], QStringLiteral("已复制1个未查到的域名，另有1个域名不正确，未查询"));
 }
 
 void ResultsExportTest::sortOrder_data() {

@@ -358,7 +358,8 @@ private slots:
 
     void contextMenusAndShortcutsAreWired() {
         window->logic().init();
-        fillQueue({"b.com", "bad.io", "a.com"});
+        window->missing = {"gone.com"};
+        fillQueue({"b.com", "bad.io", "gone.com", "a.com"});
         QTest::mouseClick(window->control<QPushButton>("Command2"), Qt::LeftButton);
         while (window->logic().batchRunning()) {
             window->logic().Timer1_Timer();
@@ -403,9 +404,12 @@ private slots:
         QVERIFY(file.open(QIODevice::ReadOnly));
         QVERIFY(file.readAll().startsWith("\xEF\xBB\xBF域名,百度收录"));
 
-        // The failed list: copy, then 补查 keeps the rows and queries only the failed entry.
+        // The failed list, failures first: copy, then 补查 keeps the rows and queries only the
+        // failed entry, not the skipped one.
         QString copied;
         window->script.answers = {shoulu::testing::OnDialog([&](QDialog &dialog) {
+            QCOMPARE(dialog.findChild<QLabel *>(QStringLiteral("heading"))->text(),
+                     QStringLiteral("以下1个域名未查到结果，另有1个域名不正确，未查询："));
             QTest::mouseClick(dialog.findChild<QPushButton *>(QStringLiteral("copyButton")),
                               Qt::LeftButton);
             copied = QGuiApplication::clipboard()->text();
@@ -413,8 +417,8 @@ private slots:
                               Qt::LeftButton);
         })};
         menus.resultsMenu()->findChild<QAction *>(QStringLiteral("showFailed"))->trigger();
-        QCOMPARE(copied, QStringLiteral("bad.io\t域名不正确\n"));
-        QCOMPARE(Entries(list), QStringList{"bad.io"});
+        QCOMPARE(copied, QStringLiteral("gone.com\t暂无数据\nbad.io\t域名不正确\n"));
+        QCOMPARE(Entries(list), QStringList{"gone.com"});
         QCOMPARE(table->rowCount(), 2);
 
         // The queue: its menu, paste into an empty queue by Ctrl+V, dedupe, clear.
