@@ -208,7 +208,9 @@ void Form1::skipFailingRun(const QString &entry, int selected) {
         window_.setPanelText(kMessagePanel, kSkipText);
     }
     // The run reached the end: its last entry stays selected, as each skip would have left it.
-    if (batchPos_ != selected) {
+    // A position past a shorter queue (imported meanwhile) leaves the selection, and its
+    // tooltip, as they are.
+    if (batchPos_ != selected && batchPos_ < count) {
         window_.highlightQueueEntry(batchPos_);
         window_.setQueueToolTip(kToolTipPrefix + window_.queueEntry(batchPos_));
     }

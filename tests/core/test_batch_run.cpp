@@ -74,6 +74,7 @@ private slots:
     void restartClearsTableAndBeginsAtZero();
     void importDuringBatch();
     void importOfEmptyFileDuringBatch();
+    void toolTipFollowsTheSelectionPastAShorterQueue();
     void cxWhileIdle();
     void cxDuringBatchKeepsItQuerying();
     void batchStateChangedWhileCxWaits();
@@ -396,6 +397,18 @@ void BatchRunTest::importOfEmptyFileDuringBatch() {
     QCOMPARE(h.window.panels[2], kDone);
     QCOMPARE(IdleMismatch(h), QString());
     QCOMPARE(h.queried, QStringList{"a.com"});
+}
+
+void BatchRunTest::toolTipFollowsTheSelectionPastAShorterQueue() {
+    QueryHarness h;
+    h.setQueue({"a.com", "b.com", "c.com", "d.com", "e.com"});
+    h.form.Command2_Click();
+    h.window.fireTimer(TimerId::Timer1);
+    h.window.fireTimer(TimerId::Timer1);
+    h.window.queue = {"p.com", "x.io"}; // a shorter list imported: its last line is skipped
+    h.form.select(1);
+    QCOMPARE(h.window.selected, 1);
+    QCOMPARE(h.window.queueToolTip, QStringLiteral("双击列表删除:x.io"));
 }
 
 void BatchRunTest::cxWhileIdle() {
