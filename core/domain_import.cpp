@@ -100,48 +100,59 @@ QString OverflowMessage(qsizetype leftOut) {
         .arg(leftOut);
 }
 
-QStringList DecodeListFile(const QByteArray &bytes) {
-    const QString text = DecodeText(bytes);
-    QStringList lines;
+TextLines SplitLines(QStringView text) {
+    TextLines split;
+    const auto take = [&split](QStringView line) {
+        if (line.size() > kMaxLineLength) {
+            ++split.tooLong;
+        } else {
+            split.lines.append(line.toString());
+        }
+    };
     qsizetype start = 0;
     const qsizetype size = text.size();
     for (qsizetype i = 0; i < size; ++i) {
-        const QChar ch = text.at(i);
+        const QChar ch = text[i];
         if (ch != u'\r' && ch != u'\n') {
             continue;
         }
-        lines.append(text.sliced(start, i - start));
-        if (ch == u'\r' && i + 1 < size && text.at(i + 1) == u'\n') {
+        take(text.sliced(start, i - start));
+        if (ch == u'\r' && i + 1 < size && text[i + 1] == u'\n') {
             ++i;
         }
         start = i + 1;
     }
     if (start < size) {
-        lines.append(text.sliced(start));
+        take(text.sliced(start));
     }
-    return lines;
+    return split;
 }
 
-bool LoadListFromFile(QStringList &lines, const QString &path) {
+TextLines DecodeListFile(const QByteArray &bytes) {
+    return SplitLines(DecodeText(bytes));
+}
+
+std::optional<TextLines> LoadListFromFile(const QString &path) {
     QFile file(path);
     if (!file.open(QIODevice::ReadOnly)) {
-        return false;
+        return std::nullopt;
     }
     const QByteArray bytes = file.readAll();
     // readAll cannot tell a read error from the end; a folder or a vanished share ends here.
     if (file.error() != QFileDevice::NoError) {
-        return false;
+        return std::nullopt;
     }
-    lines.append(DecodeListFile(bytes));
-    return true;
+    return DecodeListFile(bytes);
 }
 
-PreparedLines PrepareImportedLines(QStringList lines, qsizetype room) {
+PreparedLines PrepareImportedLines(TextLines text, qsizetype room) {
+    QStringList &lines = text.lines;
     lines.removeIf([](const QString &line) { return line.isEmpty(); });
     for (QString &line : lines) {
         line = NormalizeImportedDomain(line);
     }
     PreparedLines prepared;
+    prepared.tooLong = text.tooLong;
     room = std::max<qsizetype>(room, 0);
     if (lines.size() > room) {
         prepared.leftOut = lines.size() - room;
@@ -149,6 +160,21 @@ PreparedLines PrepareImportedLines(QStringList lines, qsizetype room) {
     }
     prepared.entries = std::move(lines);
     return prepared;
+}
+
+void ReportPrepared(WindowOps &window, const QString &done, const PreparedLines &prepared) {
+    QString text = done;
+    if (prepared.tooLong > 0) {
+        const QString tooLong =
+            QStringLiteral("%1行超过%2个字符，未加载").arg(prepared.tooLong).arg(kMaxLineLength);
+        text = text.isEmpty() ? tooLong : text + QStringLiteral("，另有") + tooLong;
+    }
+    if (!text.isEmpty()) {
+        window.setPanelText(2, text);
+    }
+    if (prepared.leftOut > 0) {
+        window.messageBox(OverflowMessage(prepared.leftOut), kHintTitle, MessageButtons::Ok);
+    }
 }
 
 void Command1_Click(WindowOps &window, const std::function<void(int)> &select) {
@@ -159,25 +185,23 @@ void Command1_Click(WindowOps &window, const std::function<void(int)> &select) {
         return;
     }
     // Read before clearing: a file that cannot be read must not cost the user the queue.
-    QStringList lines;
-    if (!LoadListFromFile(lines, *path)) {
+    std::optional<TextLines> lines = LoadListFromFile(*path);
+    if (!lines) {
         window.setPanelText(2, QStringLiteral("无法读取文件:") + QDir::toNativeSeparators(*path));
         return;
     }
     // The lines are prepared before they reach the queue: dropping exactly empty lines and
     // normalising one by one in a list view would cost a repaint per entry.
-    const PreparedLines prepared = PrepareImportedLines(std::move(lines));
+    const PreparedLines prepared = PrepareImportedLines(std::move(*lines));
     window.clearQueue();
     if (prepared.entries.isEmpty()) {
+        ReportPrepared(window, QString(), prepared);
         return;
     }
     window.appendQueueEntries(prepared.entries);
-
     select(window.queueCount() - 1);
-    window.setPanelText(2, QStringLiteral("列表加载成功!共%1个域名").arg(window.queueCount()));
-    if (prepared.leftOut > 0) {
-        window.messageBox(OverflowMessage(prepared.leftOut), kHintTitle, MessageButtons::Ok);
-    }
+    ReportPrepared(window, QStringLiteral("列表加载成功!共%1个域名").arg(window.queueCount()),
+                   prepared);
 }
 
 } // namespace shoulu

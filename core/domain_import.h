@@ -3,8 +3,10 @@
 #include <QByteArray>
 #include <QString>
 #include <QStringList>
+#include <QStringView>
 
 #include <functional>
+#include <optional>
 
 namespace shoulu {
 
@@ -13,23 +15,41 @@ class WindowOps;
 // The queue's size limit: indexes and counts are signed 16-bit numbers.
 inline constexpr int kMaxQueueEntries = 32767;
 
-// Splits file bytes into lines. A UTF-8 or UTF-16 byte-order mark is honoured; otherwise valid
+// A domain has at most 253 characters: a longer line is no domain, and one of megabytes would
+// stall the list that shows it.
+inline constexpr qsizetype kMaxLineLength = 4096;
+
+// The lines of a text; tooLong counts those over kMaxLineLength, which are left out uncopied.
+struct TextLines {
+    QStringList lines;
+    qsizetype tooLong = 0;
+};
+
+// CR LF, CR and LF each end a line; a last line without terminator counts.
+TextLines SplitLines(QStringView text);
+
+// The lines of list file bytes. A UTF-8 or UTF-16 byte-order mark is honoured; otherwise valid
 // UTF-8 holding Chinese, or only accented, Greek or Cyrillic letters, is UTF-8 and anything else
-// is GBK. CR LF, CR and LF all end a
-// line; a last line without terminator counts.
-QStringList DecodeListFile(const QByteArray &bytes);
+// is GBK.
+TextLines DecodeListFile(const QByteArray &bytes);
 
-// Appends every line of the file at path to lines, in file order and unchanged. Returns false,
-// adding nothing, when the file cannot be read whole.
-bool LoadListFromFile(QStringList &lines, const QString &path);
+// Every line of the file at path, in file order and unchanged; nothing when the file cannot be
+// read whole.
+std::optional<TextLines> LoadListFromFile(const QString &path);
 
-// Raw lines as the queue takes them: exactly empty lines dropped, each line normalised, and no
-// more than room entries kept; leftOut counts the lines that did not fit.
+// Lines as the queue takes them: exactly empty lines dropped, each line normalised, and no more
+// than room entries kept; leftOut counts the lines that did not fit, tooLong those left out for
+// their length.
 struct PreparedLines {
     QStringList entries;
     qsizetype leftOut = 0;
+    qsizetype tooLong = 0;
 };
-PreparedLines PrepareImportedLines(QStringList lines, qsizetype room = kMaxQueueEntries);
+PreparedLines PrepareImportedLines(TextLines text, qsizetype room = kMaxQueueEntries);
+
+// Panel 2 says done (nothing when empty) and how many lines were too long; then a box tells the
+// lines the queue had no room for.
+void ReportPrepared(WindowOps &window, const QString &done, const PreparedLines &prepared);
 
 // The box text for lines left out because the queue was full.
 QString OverflowMessage(qsizetype leftOut);

@@ -7,9 +7,6 @@ namespace shoulu {
 
 class WindowOps;
 
-// Lines of a pasted text: CR LF, CR and LF each end a line.
-QStringList PastedLines(const QString &text);
-
 // Appends the clipboard's lines to the queue with the import's normalisation and limit; the
 // selection stays as it was. Panel 2 says how many were added.
 void PasteDomains(WindowOps &window);

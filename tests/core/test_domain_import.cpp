@@ -45,6 +45,8 @@ private slots:
     void nothingLoadedKeepsOldStatus();
     void binaryFileLoadsWhatItCan();
     void oversizedListIsCutWithAMessage();
+    void overlongLinesAreLeftOut_data();
+    void overlongLinesAreLeftOut();
     void selectionRunsTheHandlerOnce();
 
 private:
@@ -282,6 +284,26 @@ void DomainImportTest::oversizedListIsCutWithAMessage() {
     QCOMPARE(w->messages[1].buttons, MessageButtons::Ok);
     QVERIFY2(w->messages[1].text.contains(QStringLiteral("7233")), qPrintable(w->messages[1].text));
     QCOMPARE(w->panel2AtMessage[1], QStringLiteral("列表加载成功!共32767个域名"));
+}
+
+void DomainImportTest::overlongLinesAreLeftOut_data() {
+    QTest::addColumn<QByteArray>("bytes");
+    QTest::addColumn<QStringList>("queue");
+    QTest::addColumn<QString>("status");
+    QTest::newRow("among domains")
+        << QByteArray(4097, 'x') + "\r\na.com\r\n" + QByteArray(4097, 'y') << QStringList{"a.com"}
+        << "列表加载成功!共1个域名，另有2行超过4096个字符，未加载";
+    QTest::newRow("alone") << QByteArray(4097, 'x') << QStringList{} << "1行超过4096个字符，未加载";
+}
+
+void DomainImportTest::overlongLinesAreLeftOut() {
+    QFETCH(QByteArray, bytes);
+    QFETCH(QStringList, queue);
+    QFETCH(QString, status);
+    auto *w = importBytes(bytes);
+    QCOMPARE(w->queue, queue);
+    QCOMPARE(w->panels[2], status);
+    QCOMPARE(w->messages.size(), 1); // the hint only
 }
 
 void DomainImportTest::selectionRunsTheHandlerOnce() {
