@@ -15,7 +15,6 @@ namespace shoulu {
 
 namespace {
 
-const QString kHintTitle = QStringLiteral("提示");
 const QString kDialogTitle = QStringLiteral("请选择要加载的文件");
 const QString kDialogFilter = QStringLiteral("文本文件|*.txt");
 
@@ -170,15 +169,15 @@ void ReportPrepared(WindowOps &window, const QString &done, const PreparedLines 
         text = text.isEmpty() ? tooLong : text + QStringLiteral("，另有") + tooLong;
     }
     if (!text.isEmpty()) {
-        window.setPanelText(2, text);
+        window.setPanelText(kMessagePanel, text);
     }
     if (prepared.leftOut > 0) {
-        window.messageBox(OverflowMessage(prepared.leftOut), kHintTitle, MessageButtons::Ok);
+        window.messageBox(OverflowMessage(prepared.leftOut), kNoticeTitle, MessageButtons::Ok);
     }
 }
 
 void Command1_Click(WindowOps &window, const std::function<void(int)> &select) {
-    window.messageBox(FormatHint(), kHintTitle, MessageButtons::Ok);
+    window.messageBox(FormatHint(), kNoticeTitle, MessageButtons::Ok);
     const std::optional<QString> path =
         window.openFileDialog(kDialogTitle, kDialogFilter, window.programFolder());
     if (!path) {
@@ -187,7 +186,8 @@ void Command1_Click(WindowOps &window, const std::function<void(int)> &select) {
     // Read before clearing: a file that cannot be read must not cost the user the queue.
     std::optional<TextLines> lines = LoadListFromFile(*path);
     if (!lines) {
-        window.setPanelText(2, QStringLiteral("无法读取文件:") + QDir::toNativeSeparators(*path));
+        window.setPanelText(kMessagePanel,
+                            QStringLiteral("无法读取文件:") + QDir::toNativeSeparators(*path));
         return;
     }
     // The lines are prepared before they reach the queue: dropping exactly empty lines and

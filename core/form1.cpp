@@ -23,11 +23,8 @@ const QString kToolTipPrefix = QStringLiteral("双击列表删除:");
 const QString kSkipText = QStringLiteral("域名不正确,自动跳转下一个..");
 const QString kCompletedText = QStringLiteral("所有域名已查询完毕!");
 const QString kEmptyQueueText = QStringLiteral("请先导入要查询的域名");
-const QString kEmptyQueueTitle = QStringLiteral("澜序软件");
-const QString kHintTitle = QStringLiteral("提示");
 const QString kWelcomeText = QStringLiteral("当前为最新版本,欢迎使用澜序软件..");
 const QString kUnreadableAnswer = QStringLiteral("返回内容无法识别");
-constexpr int kMessagePanel = 2;
 // A service message longer than this is cut: the panel has room for one short line.
 constexpr qsizetype kMaxReasonLength = 60;
 
@@ -120,7 +117,7 @@ void Form1::recheckFailed() {
     window_.clearQueue();
     window_.appendQueueEntries(domains);
     if (leftOut > 0) {
-        window_.messageBox(OverflowMessage(leftOut), kHintTitle, MessageButtons::Ok);
+        window_.messageBox(OverflowMessage(leftOut), kNoticeTitle, MessageButtons::Ok);
     }
     startBatch(true);
 }

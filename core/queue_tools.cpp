@@ -9,9 +9,6 @@ namespace shoulu {
 
 namespace {
 
-const QString kHintTitle = QStringLiteral("提示");
-constexpr int kMessagePanel = 2;
-
 QStringList QueueEntries(const WindowOps &window) {
     QStringList entries;
     const int count = window.queueCount();
@@ -64,7 +61,7 @@ void RemoveDuplicateEntries(WindowOps &window) {
 }
 
 void ClearQueueAsked(WindowOps &window) {
-    if (window.messageBox(QStringLiteral("确定要清空域名列表吗?"), kHintTitle,
+    if (window.messageBox(QStringLiteral("确定要清空域名列表吗?"), kNoticeTitle,
                           MessageButtons::YesNo) != MessageAnswer::Yes) {
         return;
     }

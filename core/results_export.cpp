@@ -12,10 +12,8 @@ namespace shoulu {
 
 namespace {
 
-const QString kHintTitle = QStringLiteral("提示");
 const QString kSaveTitle = QStringLiteral("导出CSV");
 const QString kCsvFilter = QStringLiteral("CSV文件|*.csv");
-constexpr int kMessagePanel = 2;
 
 const QString kCannotCreate =
     QStringLiteral("无法创建文件，请检查文件夹是否存在以及是否有写入权限");
@@ -57,7 +55,7 @@ void ExportRecords(WindowOps &window, const QString &stem, const Records &record
     if (!failure.isEmpty()) {
         window.messageBox(
             QStringLiteral("导出失败：%1\n%2").arg(failure, QDir::toNativeSeparators(*path)),
-            kHintTitle, MessageButtons::Ok);
+            kNoticeTitle, MessageButtons::Ok);
         return;
     }
     window.setPanelText(kMessagePanel, done + QDir::toNativeSeparators(*path));

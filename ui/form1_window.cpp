@@ -282,7 +282,7 @@ void Form1Window::Form_Load() {
     listview1_->setEditTriggers(QAbstractItemView::NoEditTriggers);
     CentreFrameOnScreen(*this);
     show();
-    setPanelText(3, VersionText(BuiltInVersion()));
+    setPanelText(kVersionPanel, VersionText(BuiltInVersion()));
 }
 
 void Form1Window::queueSelectionChanged() {
