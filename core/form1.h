@@ -17,7 +17,8 @@ class WindowOps;
 using GetFunction = std::function<HttpResult(const QString &url)>;
 
 // The main window's logic: the import, the batch run and the query of one domain, over the
-// window operations. The view routes each event to the handler of the same name.
+// window operations. The view routes each event to the handler of the same name. The query of
+// one domain is in domain_query.cpp, the rest in form1.cpp.
 class Form1 {
 public:
     Form1(WindowOps &window, GetFunction get, QString queryBaseUrl);
@@ -43,6 +44,13 @@ public:
     qint16 batchPos() const { return batchPos_; }
     bool batchRunning() const { return batchRunning_; }
 
+    // What the view may offer at the moment. The queue is edited (paste, dedupe, clear) only
+    // while no batch runs, as it is disabled then; copy and export need rows; a heading click
+    // sorts only while idle, since a batch appends its rows in its own order.
+    bool queueEditable() const;
+    bool hasResults() const;
+    bool resultsSortable() const;
+
     // The entries of the current or last batch that gave no row.
     const UnansweredEntries &unanswered() const { return unanswered_; }
     // 补查: replaces the queue with the failed entries, and after a stop the entries the batch
@@ -55,10 +63,14 @@ private:
     void startBatch(bool keepRows);
     void stopBatch();
     void completeBatch();
+    // What a stop and a completion both do: timer off, queue and slider back, caption "批量查询".
+    void returnToIdle();
     void skipFailingRun(const QString &entry, int selected);
     void query(const QString &entry);
     void reportQuery(const QString &entry, const QString &outcome);
-    // Whether batch (0: none) is the one running or last run, whose list a query adds to.
+    // The running batch's number, 0 when none runs; and whether a number is still the running or
+    // last run batch's, whose list a query adds to.
+    quint32 currentBatch() const;
     bool isCurrent(quint32 batch) const;
 
     WindowOps &window_;

@@ -43,13 +43,13 @@ ContextMenus::ContextMenus(QListWidget &list1, QTableWidget &listview1, WindowOp
                                    [this] { listview1_.selectAll(); });
     selectAll->setShortcut(QKeySequence::SelectAll);
     addAction(resultsMenu_, "copyAllRows", QStringLiteral("复制全部(含表头)"), [this] {
-        if (window_.rowCount() > 0) {
+        if (form_.hasResults()) {
             CopyAllResults(window_);
         }
     });
     resultsMenu_->addSeparator();
     addAction(resultsMenu_, "exportResults", QStringLiteral("导出CSV..."), [this] {
-        if (window_.rowCount() > 0) {
+        if (form_.hasResults()) {
             ExportResults(window_);
         }
     });
@@ -67,18 +67,18 @@ ContextMenus::ContextMenus(QListWidget &list1, QTableWidget &listview1, WindowOp
         });
 
     QAction *paste = addAction(queueMenu_, "pasteDomains", QStringLiteral("粘贴域名"), [this] {
-        if (!form_.batchRunning()) {
+        if (form_.queueEditable()) {
             PasteDomains(window_);
         }
     });
     paste->setShortcut(QKeySequence::Paste);
     addAction(queueMenu_, "removeDuplicates", QStringLiteral("去除重复"), [this] {
-        if (!form_.batchRunning()) {
+        if (form_.queueEditable()) {
             RemoveDuplicateEntries(window_);
         }
     });
     addAction(queueMenu_, "clearQueue", QStringLiteral("清空列表"), [this] {
-        if (!form_.batchRunning()) {
+        if (form_.queueEditable()) {
             ClearQueueAsked(window_);
         }
     });
@@ -132,15 +132,15 @@ void ContextMenus::openQueueMenu(QPoint pos) {
     if (fromImport || list1_.count() == 0) {
         return;
     }
-    const bool idle = !form_.batchRunning();
+    const bool editable = form_.queueEditable();
     for (QAction *action : queueMenu_->actions()) {
-        action->setEnabled(idle);
+        action->setEnabled(editable);
     }
     queueMenu_->popup(list1_.viewport()->mapToGlobal(pos));
 }
 
 void ContextMenus::updateResultsMenu() {
-    const bool hasRows = listview1_.rowCount() > 0;
+    const bool hasRows = form_.hasResults();
     const UnansweredEntries &unanswered = form_.unanswered();
     for (QAction *action : resultsMenu_->actions()) {
         action->setEnabled(hasRows);

@@ -491,7 +491,7 @@ void Form1Window::connectResultsTools() {
         std::make_unique<ContextMenus>(*list1_, *listview1_, *this, *form1_,
                                        [this](QDialog &dialog) { return execModal(dialog); });
     sorting_ =
-        std::make_unique<ResultsSorting>(*listview1_, [this] { return !form1_->batchRunning(); });
+        std::make_unique<ResultsSorting>(*listview1_, [this] { return form1_->resultsSortable(); });
 }
 
 int Form1Window::rowCount() const {
