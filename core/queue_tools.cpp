@@ -1,6 +1,7 @@
 #include "core/queue_tools.h"
 
 #include "core/domain_import.h"
+#include "core/list_text.h"
 #include "core/window_ops.h"
 
 #include <QSet>
