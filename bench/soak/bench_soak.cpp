@@ -136,6 +136,7 @@ int Run(int queries) {
         return 1;
     }
     HttpClient client(service.caPem());
+    SetProgramClient(&client);
 
     FakeWindow window;
     Form1 form(window, FetchGet, service.baseUrl());

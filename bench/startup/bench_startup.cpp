@@ -4,16 +4,13 @@
 //
 //   bench_startup [RUNS]     runs everything and prints the figures; RUNS start-ups of each
 //                            child (default 21)
-//   bench_startup shoulu     (child) starts the way main.cpp does
+//   bench_startup shoulu     (child) starts as main.cpp does, through the same function
 //   bench_startup bare       (child) a QWidget with one QPushButton
+#include "app/program.h"
 #include "bench/common/resident_memory.h"
 #include "bench/import/import_bench.h"
 #include "core/domain_import.h"
-#include "net/http_client.h"
-#include "net/tls_trust.h"
 #include "ui/form1_window.h"
-#include "ui/look.h"
-#include "ui/program.h"
 
 #include <QApplication>
 #include <QElapsedTimer>
@@ -51,11 +48,8 @@ namespace {
 
 int RunProgramChild(int argc, char *argv[]) {
     QApplication application(argc, argv);
-    shoulu::InstallChineseTranslations(application);
-    shoulu::HttpClient http(shoulu::CompiledInCaPem());
-    const auto window = shoulu::CreateProgramWindow();
-    window->Form_Load();
-    ReportAndExit(*window);
+    const auto program = shoulu::StartProgram(application);
+    ReportAndExit(program->window());
 }
 
 int RunBareChild(int argc, char *argv[]) {
@@ -105,15 +99,16 @@ double Median(std::vector<double> values) {
     return values[values.size() / 2];
 }
 
-// The real window with its modal dialogs answered: the format hint with OK, the file dialog
-// with the list.
+// The real window and logic with the modal dialogs answered: the format hint with OK, the file
+// dialog with the list.
 class BenchWindow : public shoulu::Form1Window {
 public:
     explicit BenchWindow(QString listPath)
-        : Form1Window([](const QString &) { return shoulu::HttpResult{}; },
-                      [](const QString &, const QString &) { return QString(); },
-                      {QString(), QString(), QString(), QString(), QString()})
-        , listPath_(std::move(listPath)) {}
+        : Form1Window(QString(), QString())
+        , listPath_(std::move(listPath))
+        , logic_(
+              *this, [](const QString &) { return shoulu::HttpResult{}; },
+              [](const QString &, const QString &) { return QString(); }, shoulu::ServiceUrls{}) {}
 
     shoulu::MessageAnswer messageBox(const QString &, const QString &,
                                      shoulu::MessageButtons) override {
@@ -127,6 +122,7 @@ public:
 
 private:
     QString listPath_;
+    shoulu::WindowLogic logic_;
 };
 
 void BenchImport() {

@@ -74,6 +74,7 @@ private:
                  qPrintable(error));
         QVERIFY2(service_->start(serviceArgs, &error), qPrintable(error));
         client_ = std::make_unique<HttpClient>(service_->caPem());
+        SetProgramClient(client_.get());
         const QString origin = service_->baseUrl();
         window_ = std::make_unique<ScriptedWindow>(
             FetchGet, PostForm,

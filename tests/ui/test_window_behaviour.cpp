@@ -3,6 +3,8 @@
 #include "tests/ui/window_harness.h"
 #include "ui/context_menus.h"
 #include "ui/look.h"
+#include "ui/skin.h"
+#include "ui/translations.h"
 
 #include <QAction>
 #include <QApplication>
