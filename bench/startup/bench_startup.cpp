@@ -7,6 +7,7 @@
 //   bench_startup shoulu     (child) starts as main.cpp does, through the same function
 //   bench_startup bare       (child) a QWidget with one QPushButton
 #include "app/program.h"
+#include "bench/common/median.h"
 #include "bench/common/resident_memory.h"
 #include "bench/import/import_bench.h"
 #include "core/domain_import.h"
@@ -25,6 +26,8 @@
 #include <vector>
 
 namespace {
+
+using shoulu::bench::Median;
 
 // Reports "shown" as soon as the window is on screen, then the memory once start-up has settled.
 [[noreturn]] void ReportAndExit(QWidget &window) {
@@ -92,11 +95,6 @@ Sample StartChild(const QString &mode) {
     }
     sample.rssKb = output.mid(at + 4).trimmed().split('\n').first().toLong();
     return sample;
-}
-
-double Median(std::vector<double> values) {
-    std::sort(values.begin(), values.end());
-    return values[values.size() / 2];
 }
 
 // The real window and logic with the modal dialogs answered: the format hint with OK, the file
