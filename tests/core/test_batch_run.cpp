@@ -1,7 +1,7 @@
 #include "core/domain_import.h"
 #include "tests/core/query_harness.h"
+#include "tests/support/temp_files.h"
 
-#include <QFile>
 #include <QTemporaryDir>
 #include <QTest>
 
@@ -355,11 +355,7 @@ void BatchRunTest::restartClearsTableAndBeginsAtZero() {
 
 void BatchRunTest::importDuringBatch() {
     QTemporaryDir dir;
-    const QString path = dir.filePath("list.txt");
-    QFile file(path);
-    QVERIFY(file.open(QIODevice::WriteOnly));
-    file.write("p.com\r\nq.com\r\nr.com\r\n");
-    file.close();
+    const QString path = WriteTempFile(dir, "list.txt", "p.com\r\nq.com\r\nr.com\r\n");
 
     QueryHarness h;
     h.setQueue({"a.com", "b.com", "c.com", "d.com"});
@@ -379,10 +375,7 @@ void BatchRunTest::importDuringBatch() {
 
 void BatchRunTest::importOfEmptyFileDuringBatch() {
     QTemporaryDir dir;
-    const QString path = dir.filePath("empty.txt");
-    QFile file(path);
-    QVERIFY(file.open(QIODevice::WriteOnly));
-    file.close();
+    const QString path = WriteTempFile(dir, "empty.txt", QByteArray());
 
     QueryHarness h;
     h.setQueue({"a.com", "b.com", "c.com"});

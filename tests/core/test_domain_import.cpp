@@ -1,9 +1,9 @@
 #include "core/domain_import.h"
 #include "net/code_page.h"
 #include "tests/support/fake_window.h"
+#include "tests/support/temp_files.h"
 
 #include <QDir>
-#include <QFile>
 #include <QTemporaryDir>
 #include <QTest>
 
@@ -72,12 +72,7 @@ void DomainImportTest::init() {
 }
 
 QString DomainImportTest::writeFile(const QByteArray &bytes) {
-    const QString path = dir_.filePath(QStringLiteral("list%1.txt").arg(++fileCounter_));
-    QFile file(path);
-    if (!file.open(QIODevice::WriteOnly) || file.write(bytes) != bytes.size()) {
-        qFatal("cannot write %s", qPrintable(path));
-    }
-    return path;
+    return testing::WriteTempFile(dir_, QStringLiteral("list%1.txt").arg(++fileCounter_), bytes);
 }
 
 OrderRecordingWindow *DomainImportTest::importBytes(const QByteArray &bytes) {

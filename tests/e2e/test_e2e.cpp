@@ -5,6 +5,7 @@
 #include "service/store.h"
 #include "tests/service/service_harness.h"
 #include "tests/support/scripted_window.h"
+#include "tests/support/temp_files.h"
 
 #include <QAction>
 #include <QCheckBox>
@@ -228,11 +229,8 @@ private slots:
         startSystem({});
         waitForVersionCheckToPass();
         QTemporaryDir dir;
-        QFile list(dir.filePath(QStringLiteral("four.txt")));
-        QVERIFY(list.open(QIODevice::WriteOnly));
-        list.write("example.com\r\nexample.net\r\nexample.org\r\nshop.example.com\r\n");
-        list.close();
-        window_->script.answers = {ChooseFile{list.fileName()}};
+        window_->script.answers = {ChooseFile{WriteTempFile(
+            dir, "four.txt", "example.com\r\nexample.net\r\nexample.org\r\nshop.example.com\r\n")}};
         QTest::mouseClick(child<QPushButton>("Command1"), Qt::LeftButton);
         QCOMPARE(child<QListWidget>("List1")->count(), 4);
 
@@ -270,9 +268,7 @@ private slots:
         QCOMPARE(table()->rowCount(), 6);
 
         child<QAction>("exportResults")->trigger();
-        QFile file(csvPath);
-        QVERIFY(file.open(QIODevice::ReadOnly));
-        const QByteArray bytes = file.readAll();
+        const QByteArray bytes = ReadFileBytes(csvPath);
         QVERIFY(bytes.startsWith("\xEF\xBB\xBF"));
         QStringList lines = QString::fromUtf8(bytes.sliced(3)).split(QStringLiteral("\r\n"));
         QCOMPARE(lines.takeLast(), QString());
