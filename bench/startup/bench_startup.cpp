@@ -11,9 +11,12 @@
 #include "bench/common/resident_memory.h"
 #include "bench/import/import_bench.h"
 #include "core/domain_import.h"
+#include "tests/support/temp_files.h"
 #include "ui/form1_window.h"
 
+#include <QAction>
 #include <QApplication>
+#include <QClipboard>
 #include <QElapsedTimer>
 #include <QProcess>
 #include <QPushButton>
@@ -118,10 +121,41 @@ public:
     }
     void endProgram() override {}
 
+    void setListPath(QString path) { listPath_ = std::move(path); }
+
 private:
     QString listPath_;
     shoulu::WindowLogic logic_;
 };
+
+double MillisecondsUntilAnswering(const std::function<void()> &command) {
+    QElapsedTimer timer;
+    timer.start();
+    command();
+    QCoreApplication::processEvents();
+    return static_cast<double>(timer.nsecsElapsed()) / 1e6;
+}
+
+// A 20 MB line that no domain can be, pasted (Ctrl+V's action) and imported beside one domain:
+// the time until the window answers again, layout and paint included.
+void BenchOverlongLine(BenchWindow &window, const QTemporaryDir &dir) {
+    const QString line(20 * 1000 * 1000, u'x');
+    const QString text = line + QStringLiteral("\nexample.com");
+    window.clearQueue();
+    QGuiApplication::clipboard()->setText(text);
+    QAction *paste = window.findChild<QAction *>(QStringLiteral("pasteDomains"));
+    const double pasteMs = MillisecondsUntilAnswering([paste] { paste->trigger(); });
+    const bool pasted = window.queueCount() == 1;
+    window.setListPath(shoulu::testing::WriteTempFile(dir, "long.txt", text.toLatin1()));
+    const double importMs =
+        MillisecondsUntilAnswering([&window] { window.logic().Command1_Click(); });
+    if (!pasted || window.queueCount() != 1) {
+        qFatal("the 20 MB line was not left out");
+    }
+    std::printf("a 20 MB line left out: paste %.1f ms, import %.1f ms until the window answers "
+                "(target <= 1000 ms)\n",
+                pasteMs, importMs);
+}
 
 void BenchImport() {
     QTemporaryDir dir;
@@ -149,6 +183,7 @@ void BenchImport() {
     std::printf("import of 32767 lines into the real list widget: median %.1f ms, %.1f ms "
                 "with layout and paint, over %d runs (target <= 150 ms)\n",
                 Median(importOnly), Median(withPaint), runs);
+    BenchOverlongLine(window, dir);
 }
 
 } // namespace
