@@ -25,6 +25,7 @@ namespace shoulu {
 
 namespace {
 
+// Rows are never edited in place: their items say so, so no edit trigger can open an editor.
 QTableWidgetItem *ReadOnlyItem() {
     auto *item = new QTableWidgetItem;
     item->setFlags(Qt::ItemIsEnabled | Qt::ItemIsSelectable);
