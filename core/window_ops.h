@@ -17,6 +17,17 @@ enum class MessageButtons { Ok, YesNo };
 
 enum class MessageAnswer { Ok, Yes, No };
 
+// Status bar panels, counted from 1: panel 2 carries every progress and error text, panel 3 the
+// version.
+inline constexpr int kMessagePanel = 2;
+inline constexpr int kVersionPanel = 3;
+
+// Message box titles: the import's hint, the version check, closing and every later notice; the
+// add-domain dialog; a batch without domains.
+inline const QString kNoticeTitle = QStringLiteral("提示");
+inline const QString kAddDomainTitle = QStringLiteral("澜序系列软件");
+inline const QString kEmptyQueueTitle = QStringLiteral("澜序软件");
+
 // Everything the logic needs of the window. The Qt main window implements it; tests use a
 // recording fake, so the logic runs without any widget.
 class WindowOps {

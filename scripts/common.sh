@@ -98,28 +98,7 @@ port_in_use() {
     (exec 3<>"/dev/tcp/127.0.0.1/$1") 2>/dev/null
 }
 
-# make_certificates DIR: a certificate authority and a server certificate for localhost, kept
-# in DIR (a build folder) only. The program trusts this authority (compiled in) besides the
-# system's; nothing turns certificate checking off.
+# make_certificates DIR: the local authority and server certificate (scripts/make-certificates).
 make_certificates() {
-    local LOCAL="$1"
-    if [ ! -s "$LOCAL/ca.pem" ] || [ ! -s "$LOCAL/ca.key" ]; then
-        echo "Making a local certificate authority in $LOCAL"
-        openssl req -x509 -newkey ec -pkeyopt ec_paramgen_curve:prime256v1 -nodes \
-            -keyout "$LOCAL/ca.key" -out "$LOCAL/ca.pem" -days 3650 \
-            -subj "/CN=shoulu local development CA" \
-            -addext "basicConstraints=critical,CA:TRUE" \
-            -addext "keyUsage=critical,keyCertSign,cRLSign" 2>/dev/null
-        rm -f "$LOCAL/server.pem"
-    fi
-    if [ ! -s "$LOCAL/server.pem" ] || ! openssl x509 -checkend 86400 -noout -in "$LOCAL/server.pem" >/dev/null; then
-        echo "Making a server certificate for localhost"
-        printf '%s\n' "subjectAltName=DNS:localhost,IP:127.0.0.1" "basicConstraints=CA:FALSE" \
-            "keyUsage=critical,digitalSignature" "extendedKeyUsage=serverAuth" >"$LOCAL/server.ext"
-        openssl req -new -newkey ec -pkeyopt ec_paramgen_curve:prime256v1 -nodes \
-            -keyout "$LOCAL/server.key" -out "$LOCAL/server.csr" -subj "/CN=localhost" 2>/dev/null
-        openssl x509 -req -in "$LOCAL/server.csr" -CA "$LOCAL/ca.pem" -CAkey "$LOCAL/ca.key" \
-            -CAcreateserial -out "$LOCAL/server.pem" -days 365 -extfile "$LOCAL/server.ext" 2>/dev/null
-        chmod 600 "$LOCAL/ca.key" "$LOCAL/server.key"
-    fi
+    "$ROOT/scripts/make-certificates" "$1"
 }

@@ -1,5 +1,6 @@
 // shoulu-service: a local HTTPS stand-in for the query and version services.
 
+#include "net/code_page.h"
 #include "service/https_service.h"
 #include "service/service_logic.h"
 #include "service/store.h"
@@ -75,6 +76,8 @@ bool ParseListen(const QString &text, QHostAddress *address, quint16 *port) {
 int main(int argc, char *argv[]) {
     QCoreApplication app(argc, argv);
     QCoreApplication::setApplicationName(QStringLiteral("shoulu-service"));
+    // Tokens are checked over GBK bytes: without GBK every Chinese domain would be refused.
+    shoulu::RequireGbk();
 
     QCommandLineParser parser;
     parser.setApplicationDescription(QStringLiteral(

@@ -221,6 +221,14 @@ void ListEditingTest::pasteAppendsLikeTheImport_data() {
         << "粘贴成功!添加4个域名,共5个域名";
     QTest::newRow("nothing to add") << "\r\n\n"
                                     << QStringList{"a.com"} << "剪贴板中没有可添加的域名";
+    // A line no domain can be is left out, and said so: 4096 characters stay, 4097 do not.
+    QTest::newRow("overlong lines")
+        << QString(4097, u'x') + "\nb.com\r" + QString(4096, u'y')
+        << QStringList{"a.com", "b.com", QString(4096, u'y')}
+        << "粘贴成功!添加2个域名,共3个域名，另有1行超过4096个字符，未加载";
+    QTest::newRow("only an overlong line")
+        << QString(5000000, u'x') << QStringList{"a.com"}
+        << "剪贴板中没有可添加的域名，另有1行超过4096个字符，未加载";
 }
 
 void ListEditingTest::pasteAppendsLikeTheImport() {
