@@ -69,6 +69,7 @@ public:
     virtual QString buttonCaption(ButtonId button) const = 0;
     virtual void setButtonCaption(ButtonId button, const QString &caption) = 0;
     virtual void setButtonEnabled(ButtonId button, bool enabled) = 0;
+    virtual bool isButtonEnabled(ButtonId button) const = 0;
 
     virtual int sliderValue() const = 0;
     virtual void setSliderEnabled(bool enabled) = 0;

@@ -148,6 +148,10 @@ void Form1Window::setButtonEnabled(ButtonId id, bool enabled) {
     button(id)->setEnabled(enabled);
 }
 
+bool Form1Window::isButtonEnabled(ButtonId id) const {
+    return button(id)->isEnabled();
+}
+
 int Form1Window::sliderValue() const {
     return slider1_->value();
 }

@@ -85,6 +85,7 @@ public:
     QString buttonCaption(ButtonId button) const override;
     void setButtonCaption(ButtonId button, const QString &caption) override;
     void setButtonEnabled(ButtonId button, bool enabled) override;
+    bool isButtonEnabled(ButtonId button) const override;
     int sliderValue() const override;
     void setSliderEnabled(bool enabled) override;
     void setLabel2Caption(const QString &caption) override;
