@@ -97,6 +97,7 @@ void Form1::recheckFailed() {
 
 void Form1::startBatch(bool keepRows) {
     window_.setButtonCaption(ButtonId::Command2, kRunningCaption);
+    window_.keepAwake(true);
     window_.setQueueEnabled(false);
     if (!keepRows) {
         window_.clearRows();
@@ -204,6 +205,7 @@ void Form1::returnToIdle() {
     window_.setSliderEnabled(true);
     batchPos_ = 0;
     batchRunning_ = false;
+    window_.keepAwake(false);
 }
 
 } // namespace shoulu

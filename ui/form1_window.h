@@ -1,5 +1,6 @@
 #pragma once
 
+#include "app/wake_request.h"
 #include "core/form1.h"
 #include "core/window_ops.h"
 
@@ -82,6 +83,7 @@ public:
     void openBrowser(const QString &url) override;
     QString programFolder() const override;
     void endProgram() override;
+    void keepAwake(bool on) override;
     int rowCount() const override;
     QString rowCell(int row, int column) const override;
     QList<int> selectedRows() const override;
@@ -122,6 +124,7 @@ private:
 
     QString studioUrl_;
     QString companyUrl_;
+    WakeRequest wake_;
     // What the drag under way brings, read once when it enters: a source renders its text anew
     // for every read.
     DragData drag_;

@@ -178,6 +178,10 @@ void FakeWindow::endProgram() {
     }
 }
 
+void FakeWindow::keepAwake(bool on) {
+    awake = on;
+}
+
 int FakeWindow::rowCount() const {
     return static_cast<int>(rows.size());
 }
