@@ -42,7 +42,7 @@ DragData DragDataOf(const QMimeData *mime) {
     return data;
 }
 
-// A drop is taken as a copy only: a source offered a move would delete the file or text.
+// A drop is taken as a copy only: a source told of a move would delete its file or text.
 void Answer(QDropEvent *event, bool taken) {
     taken = taken && event->possibleActions().testFlag(Qt::CopyAction);
     if (taken) {
