@@ -275,7 +275,6 @@ void ListEditingTest::dropsImportAFileOrPasteText_data() {
     const QStringList imported{"b.com", "c.com"};
     const QString loaded = QStringLiteral("列表加载成功!共2个域名");
     QTest::newRow("file on the window") << 1 << "" << false << false << true << imported << loaded;
-    QTest::newRow("file on the queue") << 1 << "" << true << false << true << imported << loaded;
     QTest::newRow("file during a batch") << 1 << "" << false << true << true << imported << loaded;
     QTest::newRow("file, import disabled")
         << 1 << "" << true << false << false << QStringList{} << "";

@@ -380,7 +380,9 @@ private slots:
         QTest::mouseClick(command2, Qt::LeftButton);
         QCOMPARE(command2->text(), QStringLiteral("停止查询"));
         QCOMPARE(window->getUrls.size(), 1);
+        QVERIFY(window->awake);
         QTest::mouseClick(command2, Qt::LeftButton);
+        QVERIFY(!window->awake);
     }
 
     void unreachableEndsAndTicksBehindTheBoxStartNothing() {
