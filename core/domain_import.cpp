@@ -79,14 +79,18 @@ void Command1_Click(WindowOps &window, const std::function<void(int)> &select) {
     window.messageBox(FormatHint(), kNoticeTitle, MessageButtons::Ok);
     const std::optional<QString> path =
         window.openFileDialog(kDialogTitle, kDialogFilter, window.programFolder());
-    if (!path) {
-        return;
+    if (path) {
+        ImportListFile(window, *path, select);
     }
+}
+
+void ImportListFile(WindowOps &window, const QString &path,
+                    const std::function<void(int)> &select) {
     // Read before clearing: a file that cannot be read must not cost the user the queue.
-    std::optional<TextLines> lines = LoadListFromFile(*path);
+    std::optional<TextLines> lines = LoadListFromFile(path);
     if (!lines) {
         window.setPanelText(kMessagePanel,
-                            QStringLiteral("无法读取文件:") + QDir::toNativeSeparators(*path));
+                            QStringLiteral("无法读取文件:") + QDir::toNativeSeparators(path));
         return;
     }
     // The lines are prepared before they reach the queue: dropping exactly empty lines and

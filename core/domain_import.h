@@ -36,9 +36,12 @@ void ReportPrepared(WindowOps &window, const QString &done, const PreparedLines 
 // The box text for lines left out because the queue was full.
 QString OverflowMessage(qsizetype leftOut);
 
-// The import command: format hint, file dialog, then the queue is replaced by the file's
-// lines without empty ones, each normalised, and select(last entry) runs. A file that cannot be
-// read leaves the queue as it was and says so in panel 2.
+// The import command: format hint, file dialog, then ImportListFile with the chosen path.
 void Command1_Click(WindowOps &window, const std::function<void(int)> &select);
+
+// The queue is replaced by the lines of the file at path without empty ones, each normalised,
+// and select(last entry) runs. A file that cannot be read leaves the queue as it was and says
+// so in panel 2.
+void ImportListFile(WindowOps &window, const QString &path, const std::function<void(int)> &select);
 
 } // namespace shoulu

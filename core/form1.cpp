@@ -1,6 +1,7 @@
 #include "core/form1.h"
 
 #include "core/domain_import.h"
+#include "core/queue_tools.h"
 #include "core/window_ops.h"
 
 #include <algorithm>
@@ -25,6 +26,26 @@ Form1::Form1(WindowOps &window, GetFunction get, QString queryBaseUrl)
 
 void Form1::Command1_Click() {
     shoulu::Command1_Click(window_, [this](int index) { select(index); });
+}
+
+bool Form1::OLEDragOver(const DragData &data, bool overQueue) const {
+    if (!data.files.isEmpty()) {
+        return window_.isButtonEnabled(ButtonId::Command1);
+    }
+    return overQueue && !data.text.isEmpty() && queueEditable();
+}
+
+void Form1::OLEDragDrop(const DragData &data, bool overQueue) {
+    if (!OLEDragOver(data, overQueue)) {
+        return;
+    }
+    if (data.files.size() > 1) {
+        window_.setPanelText(kMessagePanel, QStringLiteral("一次只能拖入一个文件"));
+    } else if (data.files.size() == 1) {
+        ImportListFile(window_, data.files.first(), [this](int index) { select(index); });
+    } else {
+        PasteText(window_, data.text);
+    }
 }
 
 void Form1::Command2_Click() {
@@ -76,6 +97,7 @@ void Form1::recheckFailed() {
 
 void Form1::startBatch(bool keepRows) {
     window_.setButtonCaption(ButtonId::Command2, kRunningCaption);
+    window_.keepAwake(true);
     window_.setQueueEnabled(false);
     if (!keepRows) {
         window_.clearRows();
@@ -183,6 +205,7 @@ void Form1::returnToIdle() {
     window_.setSliderEnabled(true);
     batchPos_ = 0;
     batchRunning_ = false;
+    window_.keepAwake(false);
 }
 
 } // namespace shoulu

@@ -5,12 +5,20 @@
 
 #include <QList>
 #include <QString>
+#include <QStringList>
 
 #include <functional>
 
 namespace shoulu {
 
 class WindowOps;
+
+// What a drag over the window brings: the local files it carries and, when it carries none,
+// its text.
+struct DragData {
+    QStringList files;
+    QString text;
+};
 
 // Fetches a URL: the answer body, or why there is none. The real program passes FetchGet, whose
 // wait may run other handlers nested inside it.
@@ -30,6 +38,13 @@ public:
     void List1_MouseDown();
     void Timer1_Timer();
     void Slider1_Scroll();
+
+    // Drag and drop onto the window, overQueue when over List1: whether a drop there would be
+    // taken (the pointer says so), and the drop. One file imports as Command1 does, without the
+    // hint and the dialog, whenever Command1 is enabled; text over the queue is appended as a
+    // paste is, whenever the queue is editable.
+    bool OLEDragOver(const DragData &data, bool overQueue) const;
+    void OLEDragDrop(const DragData &data, bool overQueue);
 
     // Selects a queue entry as code does: moves the view's highlight, then runs List1_Click to
     // its end. An index out of range changes nothing.

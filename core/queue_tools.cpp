@@ -23,9 +23,13 @@ QStringList QueueEntries(const WindowOps &window) {
 } // namespace
 
 void PasteDomains(WindowOps &window) {
-    // The clipboard is read once and split in one pass; a line no domain can be is never copied.
-    const PreparedLines prepared = PrepareImportedLines(SplitLines(window.clipboardText()),
-                                                        kMaxQueueEntries - window.queueCount());
+    PasteText(window, window.clipboardText());
+}
+
+void PasteText(WindowOps &window, const QString &text) {
+    // The text is split in one pass; a line no domain can be is never copied.
+    const PreparedLines prepared =
+        PrepareImportedLines(SplitLines(text), kMaxQueueEntries - window.queueCount());
     QString done;
     if (!prepared.entries.isEmpty()) {
         window.appendQueueEntries(prepared.entries);

@@ -69,6 +69,7 @@ public:
     virtual QString buttonCaption(ButtonId button) const = 0;
     virtual void setButtonCaption(ButtonId button, const QString &caption) = 0;
     virtual void setButtonEnabled(ButtonId button, bool enabled) = 0;
+    virtual bool isButtonEnabled(ButtonId button) const = 0;
 
     virtual int sliderValue() const = 0;
     virtual void setSliderEnabled(bool enabled) = 0;
@@ -89,8 +90,12 @@ public:
 
     virtual QString programFolder() const = 0;
 
-    // Ends the program at once: no further handler runs.
+    // Ends the program at once: no further handler runs. A wake request held goes with it.
     virtual void endProgram() = 0;
+
+    // While on, the system is asked not to go to sleep (the screen may still turn off): a
+    // batch of thousands runs for hours.
+    virtual void keepAwake(bool on) = 0;
 
     // Results table, clipboard and save dialog, for copy, export and paste. A column is 0 for
     // the row's text and 1 to 3 for its sub-items; rows count as shown, top to bottom.

@@ -1,8 +1,6 @@
 #include "ui/file_dialogs.h"
 
-#include <QFile>
 #include <QFileDialog>
-#include <QFileInfo>
 #include <QSettings>
 
 #include <utility>
@@ -49,9 +47,10 @@ std::optional<QString> RunFileDialog(QWidget *parent, FileDialogKind kind, const
 }
 
 QtSettingsRestorer::QtSettingsRestorer(QString group)
-    : group_(std::move(group)) {
+    : group_(std::move(group))
+    // Asked before anything opens the store: on Windows opening it creates the key.
+    , storeExisted_(QtSettingsStoreExists()) {
     QSettings settings(QSettings::UserScope, QStringLiteral("QtProject"));
-    fileExisted_ = QFileInfo::exists(settings.fileName());
     settings.beginGroup(group_);
     for (const QString &key : settings.allKeys()) {
         values_.insert(key, settings.value(key));
@@ -59,17 +58,17 @@ QtSettingsRestorer::QtSettingsRestorer(QString group)
 }
 
 QtSettingsRestorer::~QtSettingsRestorer() {
-    QSettings settings(QSettings::UserScope, QStringLiteral("QtProject"));
-    settings.remove(group_);
-    settings.beginGroup(group_);
-    for (auto it = values_.cbegin(); it != values_.cend(); ++it) {
-        settings.setValue(it.key(), it.value());
+    {
+        QSettings settings(QSettings::UserScope, QStringLiteral("QtProject"));
+        settings.remove(group_);
+        settings.beginGroup(group_);
+        for (auto it = values_.cbegin(); it != values_.cend(); ++it) {
+            settings.setValue(it.key(), it.value());
+        }
+        settings.endGroup();
     }
-    settings.endGroup();
-    settings.sync();
-    // A settings file that only the dialog made goes with it (on file-based platforms).
-    if (!fileExisted_ && settings.allKeys().isEmpty() && QFileInfo(settings.fileName()).isFile()) {
-        QFile::remove(settings.fileName());
+    if (!storeExisted_) {
+        RemoveEmptyQtSettingsStore();
     }
 }
 

@@ -26,8 +26,13 @@ std::optional<QString> RunFileDialog(QWidget *parent, FileDialogKind kind, const
                                      const QString &filter, const QString &start,
                                      const std::function<int(QDialog &)> &execModal);
 
-// Snapshots one group of Qt's own settings ("QtProject") and puts it back as it was when it goes
-// out of scope, removing what was not there before.
+// Where Qt keeps its own settings ("QtProject") for the user: a file, or on Windows the registry
+// key HKCU\Software\QtProject. Whether it exists; and removing it when it holds nothing.
+bool QtSettingsStoreExists();
+void RemoveEmptyQtSettingsStore();
+
+// Snapshots one group of Qt's own settings and puts it back as it was when it goes out of scope,
+// removing what was not there before: the store too, when the dialog made it.
 class QtSettingsRestorer {
 public:
     explicit QtSettingsRestorer(QString group);
@@ -37,7 +42,7 @@ public:
 
 private:
     QString group_;
-    bool fileExisted_ = false;
+    bool storeExisted_ = false;
     QMap<QString, QVariant> values_;
 };
 

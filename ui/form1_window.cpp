@@ -13,8 +13,10 @@
 #include "ui/window_placement.h"
 
 #include <QCloseEvent>
+#include <QDropEvent>
 #include <QHeaderView>
 #include <QIcon>
+#include <QMimeData>
 #include <QPushButton>
 #include <QSlider>
 #include <QTableWidget>
@@ -24,12 +26,40 @@
 
 namespace shoulu {
 
+namespace {
+
+// Files count only where they are local; a link dragged from a browser comes as its text.
+DragData DragDataOf(const QMimeData *mime) {
+    DragData data;
+    for (const QUrl &url : mime->urls()) {
+        if (url.isLocalFile()) {
+            data.files.append(url.toLocalFile());
+        }
+    }
+    if (data.files.isEmpty() && mime->hasText()) {
+        data.text = mime->text();
+    }
+    return data;
+}
+
+// A drop is taken as a copy only: a source told of a move would delete its file or text.
+void Answer(QDropEvent *event, bool taken) {
+    taken = taken && event->possibleActions().testFlag(Qt::CopyAction);
+    if (taken) {
+        event->setDropAction(Qt::CopyAction);
+    }
+    event->setAccepted(taken);
+}
+
+} // namespace
+
 Form1Window::Form1Window(QString studioUrl, QString companyUrl, QWidget *parent)
     : QWidget(parent, Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
                           Qt::WindowCloseButtonHint | Qt::MSWindowsFixedSizeDialogHint)
     , studioUrl_(std::move(studioUrl))
     , companyUrl_(std::move(companyUrl)) {
     buildControls();
+    setAcceptDrops(true);
     // The version check starts one second after the window exists.
     timer2_->start();
 }
@@ -97,6 +127,40 @@ void Form1Window::closeEvent(QCloseEvent *event) {
     // A confirmed close ends the program inside ConfirmClose; the window never closes itself.
     event->ignore();
     ConfirmClose(*this);
+}
+
+bool Form1Window::overQueue(QPointF position) const {
+    return list1_->geometry().contains(position.toPoint());
+}
+
+void Form1Window::dragEnterEvent(QDragEnterEvent *event) {
+    drag_ = DragDataOf(event->mimeData());
+    // Refused here, a drag would get no moves: it is taken when the queue, which takes all that
+    // the window does, would take it, and the moves that follow, the first at this very point,
+    // say where.
+    Answer(event, form1_->OLEDragOver(drag_, true));
+}
+
+void Form1Window::dragMoveEvent(QDragMoveEvent *event) {
+    Answer(event, form1_->OLEDragOver(drag_, overQueue(event->position())));
+}
+
+void Form1Window::dragLeaveEvent(QDragLeaveEvent * /*event*/) {
+    drag_ = {};
+}
+
+void Form1Window::dropEvent(QDropEvent *event) {
+    const DragData data = DragDataOf(event->mimeData());
+    const bool queue = overQueue(event->position());
+    drag_ = {};
+    Answer(event, form1_->OLEDragOver(data, queue));
+    if (!event->isAccepted()) {
+        return;
+    }
+    // Taken once the source has its answer: it waits for the drop to return, and an import may
+    // show a box or query.
+    QMetaObject::invokeMethod(
+        this, [this, data, queue] { form1_->OLEDragDrop(data, queue); }, Qt::QueuedConnection);
 }
 
 } // namespace shoulu

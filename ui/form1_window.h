@@ -1,5 +1,7 @@
 #pragma once
 
+#include "app/wake_request.h"
+#include "core/form1.h"
 #include "core/window_ops.h"
 
 #include <QWidget>
@@ -20,7 +22,6 @@ class QTimer;
 namespace shoulu {
 
 class ContextMenus;
-class Form1;
 class ResultsSorting;
 
 // The main window (Form1) as a view: it lays out every control (form1_layout.cpp), implements the
@@ -69,6 +70,7 @@ public:
     QString buttonCaption(ButtonId button) const override;
     void setButtonCaption(ButtonId button, const QString &caption) override;
     void setButtonEnabled(ButtonId button, bool enabled) override;
+    bool isButtonEnabled(ButtonId button) const override;
     int sliderValue() const override;
     void setSliderEnabled(bool enabled) override;
     void setLabel2Caption(const QString &caption) override;
@@ -81,6 +83,7 @@ public:
     void openBrowser(const QString &url) override;
     QString programFolder() const override;
     void endProgram() override;
+    void keepAwake(bool on) override;
     int rowCount() const override;
     QString rowCell(int row, int column) const override;
     QList<int> selectedRows() const override;
@@ -95,9 +98,15 @@ protected:
     virtual int execModal(QDialog &dialog);
 
     void closeEvent(QCloseEvent *event) override;
+    // A drag over any part of the window goes to Form1, which says whether it would be taken.
+    void dragEnterEvent(QDragEnterEvent *event) override;
+    void dragMoveEvent(QDragMoveEvent *event) override;
+    void dragLeaveEvent(QDragLeaveEvent *event) override;
+    void dropEvent(QDropEvent *event) override;
 
 private:
     void buildControls();
+    bool overQueue(QPointF position) const;
     void queueSelectionChanged();
     QPushButton *button(ButtonId id) const;
     QTimer *timer(TimerId id) const;
@@ -115,6 +124,10 @@ private:
 
     QString studioUrl_;
     QString companyUrl_;
+    WakeRequest wake_;
+    // What the drag under way brings, read once when it enters: a source renders its text anew
+    // for every read.
+    DragData drag_;
     Form1 *form1_ = nullptr;
     // Set while code moves the highlight, so only the user's selections reach List1_Click.
     bool settingSelection_ = false;

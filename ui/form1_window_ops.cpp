@@ -148,6 +148,10 @@ void Form1Window::setButtonEnabled(ButtonId id, bool enabled) {
     button(id)->setEnabled(enabled);
 }
 
+bool Form1Window::isButtonEnabled(ButtonId id) const {
+    return button(id)->isEnabled();
+}
+
 int Form1Window::sliderValue() const {
     return slider1_->value();
 }
@@ -205,9 +209,15 @@ QString Form1Window::programFolder() const {
 }
 
 void Form1Window::endProgram() {
-    // Leaving through _Exit: no handler, destructor or nested event loop runs after this.
+    // Leaving through _Exit: no handler, destructor or nested event loop runs after this, so
+    // the wake request is given back first.
+    wake_.hold(false);
     std::fflush(nullptr);
     std::_Exit(0);
+}
+
+void Form1Window::keepAwake(bool on) {
+    wake_.hold(on);
 }
 
 int Form1Window::rowCount() const {

@@ -47,6 +47,9 @@ QString IdleMismatch(const QueryHarness &h) {
     if (h.form.batchPos() != 0) {
         return QStringLiteral("batchPos %1").arg(h.form.batchPos());
     }
+    if (h.window.awake) {
+        return QStringLiteral("wake request held");
+    }
     return {};
 }
 
@@ -127,6 +130,7 @@ void BatchRunTest::startQueriesFirstEntryBeforeTheTimer() {
         QVERIFY(h.window.rows.isEmpty());
         QVERIFY(!h.window.timerEnabled[TimerId::Timer1]);
         QVERIFY(h.window.sliderEnabled);
+        QVERIFY(h.window.awake);
         checkedDuringQuery = true;
     };
     h.form.Command2_Click();
@@ -333,6 +337,7 @@ void BatchRunTest::stopAndStartWhileTheStartWaits() {
     QVERIFY(h.window.timerEnabled[TimerId::Timer1]);
     QCOMPARE(h.window.timerInterval[TimerId::Timer1], 7000);
     QVERIFY(!h.window.sliderEnabled);
+    QVERIFY(h.window.awake);
     h.window.fireTimer(TimerId::Timer1);
     QCOMPARE(h.queried.last(), QStringLiteral("b.com"));
 }
@@ -494,6 +499,7 @@ void BatchRunTest::recheckKeepsRowsAndQueriesOnlyTheFailed() {
     h.answer = [](const QString &entry) { return Answered(FullAnswer(entry)); };
     h.queried.clear();
     h.form.recheckFailed();
+    QVERIFY(h.window.awake);
     while (h.window.fireTimer(TimerId::Timer1)) {
     }
     // The skipped entry is not queued again: it would only be skipped.

@@ -25,8 +25,8 @@ struct ShownBox {
 };
 
 // The real main window with its real logic, its modal dialogs answered from the test's script
-// instead of a human, the browser recorded instead of launched, and the end recorded instead of
-// exiting.
+// instead of a human, the browser recorded instead of launched, the wake request recorded
+// instead of asked of the system, and the end recorded instead of exiting.
 class ScriptedWindow : public Form1Window {
 public:
     ScriptedWindow(GetFunction get, PostFunction post, ServiceUrls urls);
@@ -36,9 +36,11 @@ public:
     QStringList browserUrls;
     QStringList panel2History;
     int endCalls = 0;
+    bool awake = false;
 
     void openBrowser(const QString &url) override { browserUrls.append(url); }
     void endProgram() override { ++endCalls; }
+    void keepAwake(bool on) override { awake = on; }
     void setPanelText(int panel, const QString &text) override;
 
     template <typename T> T *control(const char *name) const {

@@ -17,6 +17,7 @@
 #include <QLineEdit>
 #include <QListWidget>
 #include <QMenu>
+#include <QMimeData>
 #include <QMouseEvent>
 #include <QPushButton>
 #include <QSettings>
@@ -26,6 +27,7 @@
 #include <QTemporaryDir>
 #include <QTest>
 #include <QTimer>
+#include <QUrl>
 
 #include <memory>
 
@@ -67,6 +69,15 @@ QStringList MenuTexts(QMenu *menu) {
     }
     menu->hide();
     return texts;
+}
+
+// Sends a drag event of mime at pos of the window, offering actions; whether it was taken.
+template <typename Event>
+bool SendDrag(QWidget *window, const QMimeData &mime, QPoint pos,
+              Qt::DropActions actions = Qt::CopyAction | Qt::MoveAction) {
+    Event event(pos, actions, &mime, Qt::LeftButton, Qt::NoModifier);
+    QApplication::sendEvent(window, &event);
+    return event.isAccepted();
 }
 
 QString QtSettingsFile() {
@@ -369,7 +380,9 @@ private slots:
         QTest::mouseClick(command2, Qt::LeftButton);
         QCOMPARE(command2->text(), QStringLiteral("停止查询"));
         QCOMPARE(window->getUrls.size(), 1);
+        QVERIFY(window->awake);
         QTest::mouseClick(command2, Qt::LeftButton);
+        QVERIFY(!window->awake);
     }
 
     void unreachableEndsAndTicksBehindTheBoxStartNothing() {
@@ -452,6 +465,33 @@ private slots:
         action("clearQueue")->trigger();
         QCOMPARE(window->queueCount(), 0);
         QCOMPARE(window->boxes.last().title, QStringLiteral("提示"));
+    }
+
+    void dropsAreTakenWhereTheyApply() {
+        // No control takes a drop itself: one on a control comes to the window.
+        for (const QWidget *child : window->findChildren<QWidget *>()) {
+            QVERIFY2(!child->acceptDrops(), qPrintable(child->objectName()));
+        }
+        QTemporaryDir dir;
+        QMimeData file;
+        file.setUrls({QUrl::fromLocalFile(
+            shoulu::testing::WriteTempFile(dir, "list.txt", "a.com\r\nb.com\r\n"))});
+        QMimeData text;
+        text.setText(QStringLiteral("www.c.com\r\n"));
+        const QPoint onTable(500, 300);
+        const QPoint onQueue = list->geometry().center();
+        // Text enters over the table: taken as it may still reach the queue, refused there.
+        QVERIFY(SendDrag<QDragEnterEvent>(window.get(), text, onTable));
+        QVERIFY(!SendDrag<QDragMoveEvent>(window.get(), text, onTable));
+        QVERIFY(SendDrag<QDragMoveEvent>(window.get(), text, onQueue));
+        QVERIFY(!SendDrag<QDragMoveEvent>(window.get(), text, onQueue, Qt::MoveAction));
+        QVERIFY(SendDrag<QDragEnterEvent>(window.get(), file, onTable));
+        QVERIFY(SendDrag<QDropEvent>(window.get(), file, onTable));
+        QTRY_COMPARE(Entries(list), (QStringList{"a.com", "b.com"}));
+        QVERIFY(SendDrag<QDragEnterEvent>(window.get(), text, onQueue));
+        QVERIFY(SendDrag<QDropEvent>(window.get(), text, onQueue));
+        QTRY_COMPARE(Entries(list), (QStringList{"a.com", "b.com", "c.com"}));
+        QVERIFY(window->boxes.isEmpty());
     }
 
     void headingClickSortsWhileIdle() {
