@@ -11,8 +11,8 @@ QString SkinFilePath(const QString &programFolder) {
 }
 
 bool ConfirmClose(WindowOps &window) {
-    const MessageAnswer answer = window.messageBox(QStringLiteral("确定退出软件吗?"),
-                                                   QStringLiteral("提示"), MessageButtons::YesNo);
+    const MessageAnswer answer =
+        window.messageBox(QStringLiteral("确定退出软件吗?"), kNoticeTitle, MessageButtons::YesNo);
     if (answer != MessageAnswer::Yes) {
         return false;
     }

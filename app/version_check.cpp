@@ -13,8 +13,6 @@ namespace shoulu {
 
 namespace {
 
-const QString kTitle = QStringLiteral("提示");
-
 // MemberText, but a null at the end of the path counts as missing: the check cannot act on it.
 std::optional<QString> RequiredText(const QJsonObject &object, const QString &path) {
     const std::optional<QJsonValue> value = MemberValue(object, path);
@@ -44,7 +42,7 @@ void VersionCheck::Timer2_Timer() {
 }
 
 void VersionCheck::endWithMessage(const QString &text) {
-    window_.messageBox(text, kTitle, MessageButtons::Ok);
+    window_.messageBox(text, kNoticeTitle, MessageButtons::Ok);
     window_.endProgram();
 }
 
@@ -78,7 +76,7 @@ void VersionCheck::run() {
     if (*version != BuiltInVersion()) {
         const QString offer =
             QStringLiteral("发现最新版本") + *version + QStringLiteral("，是否现在更新?");
-        if (window_.messageBox(offer, kTitle, MessageButtons::YesNo) == MessageAnswer::Yes) {
+        if (window_.messageBox(offer, kNoticeTitle, MessageButtons::YesNo) == MessageAnswer::Yes) {
             window_.openBrowser(siteBaseUrl_ + QLatin1String(kUpdatePagePath) + *sid);
             window_.endProgram();
             return;

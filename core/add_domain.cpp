@@ -9,8 +9,6 @@ namespace shoulu {
 
 namespace {
 
-const QString kTitle = QStringLiteral("澜序系列软件");
-
 // The first failing check names the message; the later ones are not looked at.
 QString RejectionOf(const QString &text) {
     if (text.isEmpty()) {
@@ -38,18 +36,18 @@ void Form2_Command1_Click(WindowOps &window, Form1 &form1, const QString &text, 
 
     const QString rejection = RejectionOf(domain);
     if (!rejection.isEmpty()) {
-        window.messageBox(rejection, kTitle, MessageButtons::Ok);
+        window.messageBox(rejection, kAddDomainTitle, MessageButtons::Ok);
         return;
     }
     // Indexes are 16-bit: one more entry would put the batch position out of range.
     if (window.queueCount() >= kMaxQueueEntries) {
         window.messageBox(
-            QStringLiteral("列表已达%1个域名的上限，无法再添加..").arg(kMaxQueueEntries), kTitle,
-            MessageButtons::Ok);
+            QStringLiteral("列表已达%1个域名的上限，无法再添加..").arg(kMaxQueueEntries),
+            kAddDomainTitle, MessageButtons::Ok);
         return;
     }
     window.appendQueueEntry(domain);
-    window.messageBox(QStringLiteral("域名添加成功.."), kTitle, MessageButtons::Ok);
+    window.messageBox(QStringLiteral("域名添加成功.."), kAddDomainTitle, MessageButtons::Ok);
     if (queryAtOnce) {
         if (close) {
             close();

@@ -1,12 +1,11 @@
 #include "core/domain_import.h"
 
 #include "core/domain_rules.h"
+#include "core/list_text.h"
 #include "core/window_ops.h"
-#include "net/code_page.h"
 
 #include <QDir>
 #include <QFile>
-#include <QStringDecoder>
 
 #include <algorithm>
 #include <utility>
@@ -15,85 +14,12 @@ namespace shoulu {
 
 namespace {
 
-const QString kHintTitle = QStringLiteral("提示");
 const QString kDialogTitle = QStringLiteral("请选择要加载的文件");
 const QString kDialogFilter = QStringLiteral("文本文件|*.txt");
 
 QString FormatHint() {
     return QStringLiteral(
         "请按照如下格式：\r\n\r\n域名前不要加http://与www\r\n一行一个域名，例如：baidu.com");
-}
-
-bool IsAscii(const QByteArray &bytes) {
-    for (const char byte : bytes) {
-        if (static_cast<unsigned char>(byte) > 0x7F) {
-            return false;
-        }
-    }
-    return true;
-}
-
-bool IsCjk(char32_t code) {
-    return (code >= 0x3000 && code <= 0x303F) || // CJK symbols and punctuation
-           (code >= 0x3400 && code <= 0x4DBF) || // extension A
-           (code >= 0x4E00 && code <= 0x9FFF) || // unified ideographs
-           (code >= 0xF900 && code <= 0xFAFF) || // compatibility ideographs
-           (code >= 0xFF00 && code <= 0xFFEF) || // full-width forms
-           (code >= 0x20000 && code <= 0x2FA1F); // supplementary ideographs
-}
-
-// Letters that domain names in European scripts are written with.
-bool IsCjkOrCommonLetter(char32_t code) {
-    return IsCjk(code) || (code >= 0x00C0 && code <= 0x017F && code != 0xD7 && code != 0xF7) ||
-           (code >= 0x0391 && code <= 0x03C9) || (code >= 0x0410 && code <= 0x044F);
-}
-
-bool NonAsciiAll(const QString &text, bool (*test)(char32_t)) {
-    for (const char32_t code : text.toUcs4()) {
-        if (code > 0x7F && !test(code)) {
-            return false;
-        }
-    }
-    return true;
-}
-
-QString DecodeWith(QStringConverter::Encoding encoding, QByteArrayView bytes) {
-    QStringDecoder decoder(encoding, QStringConverter::Flag::Stateless);
-    return decoder.decode(bytes);
-}
-
-QString DecodeText(const QByteArray &bytes) {
-    const QByteArrayView view(bytes);
-    if (view.startsWith("\xEF\xBB\xBF")) {
-        return DecodeWith(QStringConverter::Utf8, view.sliced(3));
-    }
-    if (view.startsWith("\xFF\xFE")) {
-        return DecodeWith(QStringConverter::Utf16LE, view.sliced(2));
-    }
-    if (view.startsWith("\xFE\xFF")) {
-        return DecodeWith(QStringConverter::Utf16BE, view.sliced(2));
-    }
-    if (IsAscii(bytes)) {
-        return QString::fromLatin1(bytes);
-    }
-    bool gbkValid = false;
-    const QString asGbk = DecodeGbk(view, &gbkValid);
-    QStringDecoder utf8(QStringConverter::Utf8, QStringConverter::Flag::Stateless);
-    const QString asUtf8 = utf8.decode(view);
-    if (utf8.hasError()) {
-        return asGbk;
-    }
-    // Bytes valid as both: GBK Chinese often reads as valid UTF-8 made of rare letters ("学习" as
-    // "ѧϰ"), while UTF-8 Chinese rarely reads as GBK made only of CJK. Accented letters are taken
-    // as UTF-8, which modern editors write.
-    const bool gbkIsCjk = gbkValid && NonAsciiAll(asGbk, IsCjk);
-    if (NonAsciiAll(asUtf8, IsCjk)) {
-        return gbkIsCjk ? asGbk : asUtf8;
-    }
-    if (NonAsciiAll(asUtf8, IsCjkOrCommonLetter)) {
-        return asUtf8;
-    }
-    return asGbk;
 }
 
 } // namespace
@@ -104,48 +30,27 @@ QString OverflowMessage(qsizetype leftOut) {
         .arg(leftOut);
 }
 
-QStringList DecodeListFile(const QByteArray &bytes) {
-    const QString text = DecodeText(bytes);
-    QStringList lines;
-    qsizetype start = 0;
-    const qsizetype size = text.size();
-    for (qsizetype i = 0; i < size; ++i) {
-        const QChar ch = text.at(i);
-        if (ch != u'\r' && ch != u'\n') {
-            continue;
-        }
-        lines.append(text.sliced(start, i - start));
-        if (ch == u'\r' && i + 1 < size && text.at(i + 1) == u'\n') {
-            ++i;
-        }
-        start = i + 1;
-    }
-    if (start < size) {
-        lines.append(text.sliced(start));
-    }
-    return lines;
-}
-
-bool LoadListFromFile(QStringList &lines, const QString &path) {
+std::optional<TextLines> LoadListFromFile(const QString &path) {
     QFile file(path);
     if (!file.open(QIODevice::ReadOnly)) {
-        return false;
+        return std::nullopt;
     }
     const QByteArray bytes = file.readAll();
     // readAll cannot tell a read error from the end; a folder or a vanished share ends here.
     if (file.error() != QFileDevice::NoError) {
-        return false;
+        return std::nullopt;
     }
-    lines.append(DecodeListFile(bytes));
-    return true;
+    return DecodeListFile(bytes);
 }
 
-PreparedLines PrepareImportedLines(QStringList lines, qsizetype room) {
+PreparedLines PrepareImportedLines(TextLines text, qsizetype room) {
+    QStringList &lines = text.lines;
     lines.removeIf([](const QString &line) { return line.isEmpty(); });
     for (QString &line : lines) {
         line = NormalizeImportedDomain(line);
     }
     PreparedLines prepared;
+    prepared.tooLong = text.tooLong;
     room = std::max<qsizetype>(room, 0);
     if (lines.size() > room) {
         prepared.leftOut = lines.size() - room;
@@ -155,33 +60,51 @@ PreparedLines PrepareImportedLines(QStringList lines, qsizetype room) {
     return prepared;
 }
 
+void ReportPrepared(WindowOps &window, const QString &done, const PreparedLines &prepared) {
+    QString text = done;
+    if (prepared.tooLong > 0) {
+        const QString tooLong =
+            QStringLiteral("%1行超过%2个字符，未加载").arg(prepared.tooLong).arg(kMaxLineLength);
+        text = text.isEmpty() ? tooLong : text + QStringLiteral("，另有") + tooLong;
+    }
+    if (!text.isEmpty()) {
+        window.setPanelText(kMessagePanel, text);
+    }
+    if (prepared.leftOut > 0) {
+        window.messageBox(OverflowMessage(prepared.leftOut), kNoticeTitle, MessageButtons::Ok);
+    }
+}
+
 void Command1_Click(WindowOps &window, const std::function<void(int)> &select) {
-    window.messageBox(FormatHint(), kHintTitle, MessageButtons::Ok);
+    window.messageBox(FormatHint(), kNoticeTitle, MessageButtons::Ok);
     const std::optional<QString> path =
         window.openFileDialog(kDialogTitle, kDialogFilter, window.programFolder());
-    if (!path) {
-        return;
+    if (path) {
+        ImportListFile(window, *path, select);
     }
+}
+
+void ImportListFile(WindowOps &window, const QString &path,
+                    const std::function<void(int)> &select) {
     // Read before clearing: a file that cannot be read must not cost the user the queue.
-    QStringList lines;
-    if (!LoadListFromFile(lines, *path)) {
-        window.setPanelText(2, QStringLiteral("无法读取文件:") + QDir::toNativeSeparators(*path));
+    std::optional<TextLines> lines = LoadListFromFile(path);
+    if (!lines) {
+        window.setPanelText(kMessagePanel,
+                            QStringLiteral("无法读取文件:") + QDir::toNativeSeparators(path));
         return;
     }
     // The lines are prepared before they reach the queue: dropping exactly empty lines and
     // normalising one by one in a list view would cost a repaint per entry.
-    const PreparedLines prepared = PrepareImportedLines(std::move(lines));
+    const PreparedLines prepared = PrepareImportedLines(std::move(*lines));
     window.clearQueue();
     if (prepared.entries.isEmpty()) {
+        ReportPrepared(window, QString(), prepared);
         return;
     }
     window.appendQueueEntries(prepared.entries);
-
     select(window.queueCount() - 1);
-    window.setPanelText(2, QStringLiteral("列表加载成功!共%1个域名").arg(window.queueCount()));
-    if (prepared.leftOut > 0) {
-        window.messageBox(OverflowMessage(prepared.leftOut), kHintTitle, MessageButtons::Ok);
-    }
+    ReportPrepared(window, QStringLiteral("列表加载成功!共%1个域名").arg(window.queueCount()),
+                   prepared);
 }
 
 } // namespace shoulu

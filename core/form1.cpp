@@ -1,15 +1,10 @@
 #include "core/form1.h"
 
 #include "core/domain_import.h"
-#include "core/domain_rules.h"
+#include "core/queue_tools.h"
 #include "core/window_ops.h"
-#include "net/json_access.h"
-#include "net/protocol.h"
 
-#include <QJsonObject>
-
-#include <array>
-#include <optional>
+#include <algorithm>
 #include <utility>
 
 namespace shoulu {
@@ -18,70 +13,9 @@ namespace {
 
 const QString kIdleCaption = QStringLiteral("批量查询");
 const QString kRunningCaption = QStringLiteral("停止查询");
-const QString kToolTipPrefix = QStringLiteral("双击列表删除:");
-const QString kSkipText = QStringLiteral("域名不正确,自动跳转下一个..");
-const QString kSkipReason = QStringLiteral("域名不正确");
 const QString kCompletedText = QStringLiteral("所有域名已查询完毕!");
 const QString kEmptyQueueText = QStringLiteral("请先导入要查询的域名");
-const QString kEmptyQueueTitle = QStringLiteral("澜序软件");
 const QString kWelcomeText = QStringLiteral("当前为最新版本,欢迎使用澜序软件..");
-const QString kUnreadableAnswer = QStringLiteral("返回内容无法识别");
-constexpr int kMessagePanel = 2;
-// A service message longer than this is cut: the panel has room for one short line.
-constexpr qsizetype kMaxReasonLength = 60;
-
-// The seven answer members a row is made of, in the order they fill it.
-struct QueryRow {
-    QString domain;
-    std::array<QString, 3> engines;
-};
-
-std::optional<QueryRow> ReadQueryRow(const QJsonObject &object) {
-    const std::optional<QString> domain = MemberText(object, QStringLiteral("info.web.domain"));
-    if (!domain) {
-        return std::nullopt;
-    }
-    QueryRow row{*domain, {}};
-    const std::array<QLatin1String, 3> engines = {QLatin1String("bd"), QLatin1String("so"),
-                                                  QLatin1String("bing")};
-    for (std::size_t i = 0; i < engines.size(); ++i) {
-        const QString base = QStringLiteral("info.") + engines[i];
-        const std::optional<QString> site = MemberText(object, base + QStringLiteral(".site"));
-        const std::optional<QString> links = MemberText(object, base + QStringLiteral(".domain"));
-        if (!site || !links) {
-            return std::nullopt;
-        }
-        row.engines[i] = *site + kEngineSeparator + *links;
-    }
-    return row;
-}
-
-QString ReasonOf(HttpFailure failure) {
-    switch (failure) {
-    case HttpFailure::TimedOut:
-        return QStringLiteral("查询服务无响应");
-    case HttpFailure::TlsFailed:
-        return QStringLiteral("证书校验失败");
-    case HttpFailure::TooLarge:
-    case HttpFailure::BadContent:
-        return kUnreadableAnswer;
-    default:
-        return QStringLiteral("无法连接查询服务");
-    }
-}
-
-// The service's own word when it refused, on one short line; else that the answer was unusable.
-QString ReasonOfAnswer(const QJsonObject &object) {
-    QString message = MemberText(object, QStringLiteral("message")).value_or(QString());
-    message = message.simplified();
-    if (message.isEmpty()) {
-        return kUnreadableAnswer;
-    }
-    if (message.size() > kMaxReasonLength) {
-        message = message.left(kMaxReasonLength) + QStringLiteral("…");
-    }
-    return message;
-}
 
 } // namespace
 
@@ -92,6 +26,26 @@ Form1::Form1(WindowOps &window, GetFunction get, QString queryBaseUrl)
 
 void Form1::Command1_Click() {
     shoulu::Command1_Click(window_, [this](int index) { select(index); });
+}
+
+bool Form1::OLEDragOver(const DragData &data, bool overQueue) const {
+    if (!data.files.isEmpty()) {
+        return window_.isButtonEnabled(ButtonId::Command1);
+    }
+    return overQueue && !data.text.isEmpty() && queueEditable();
+}
+
+void Form1::OLEDragDrop(const DragData &data, bool overQueue) {
+    if (!OLEDragOver(data, overQueue)) {
+        return;
+    }
+    if (data.files.size() > 1) {
+        window_.setPanelText(kMessagePanel, QStringLiteral("一次只能拖入一个文件"));
+    } else if (data.files.size() == 1) {
+        ImportListFile(window_, data.files.first(), [this](int index) { select(index); });
+    } else {
+        PasteText(window_, data.text);
+    }
 }
 
 void Form1::Command2_Click() {
@@ -108,28 +62,48 @@ void Form1::Command2_Click() {
     }
 }
 
+bool Form1::queueEditable() const {
+    return !batchRunning_;
+}
+
+bool Form1::hasResults() const {
+    return window_.rowCount() > 0;
+}
+
+bool Form1::resultsSortable() const {
+    return !batchRunning_;
+}
+
+bool Form1::canRecheck() const {
+    return !batchRunning_ && !unanswered_.toRecheck().isEmpty() &&
+           window_.buttonCaption(ButtonId::Command2) == kIdleCaption;
+}
+
 void Form1::recheckFailed() {
-    if (batchRunning_ || failed_.isEmpty() ||
-        window_.buttonCaption(ButtonId::Command2) != kIdleCaption) {
+    if (!canRecheck()) {
         return;
     }
-    QStringList domains;
-    for (const FailedEntry &entry : std::as_const(failed_)) {
-        domains.append(entry.domain);
-    }
+    QStringList domains = unanswered_.toRecheck();
+    // The 16-bit queue takes no more; the rest is told as an import tells its overflow.
+    const qsizetype leftOut = std::max<qsizetype>(domains.size() - kMaxQueueEntries, 0);
+    domains.resize(domains.size() - leftOut);
     window_.clearQueue();
     window_.appendQueueEntries(domains);
+    if (leftOut > 0) {
+        window_.messageBox(OverflowMessage(leftOut), kNoticeTitle, MessageButtons::Ok);
+    }
     startBatch(true);
 }
 
 void Form1::startBatch(bool keepRows) {
     window_.setButtonCaption(ButtonId::Command2, kRunningCaption);
+    window_.keepAwake(true);
     window_.setQueueEnabled(false);
     if (!keepRows) {
         window_.clearRows();
     }
-    failed_.clear();
-    failedQueries_ = 0;
+    unanswered_.clear();
+    completed_ = false;
     queryGate_ = true;
     batchRunning_ = true;
     const quint32 batch = ++batchStarts_;
@@ -145,13 +119,13 @@ void Form1::startBatch(bool keepRows) {
 }
 
 void Form1::stopBatch() {
-    window_.setQueueEnabled(true);
-    queryGate_ = false;
-    batchPos_ = 0;
-    window_.setButtonCaption(ButtonId::Command2, kIdleCaption);
-    window_.setTimerEnabled(TimerId::Timer1, false);
-    window_.setSliderEnabled(true);
-    batchRunning_ = false;
+    // 补查 takes up what the stop left: the entries after the one selected last.
+    QStringList unreached;
+    for (int i = batchPos_ + 1; i < window_.queueCount(); ++i) {
+        unreached.append(window_.queueEntry(i));
+    }
+    unanswered_.setUnreached(std::move(unreached));
+    returnToIdle();
 }
 
 void Form1::select(int index) {
@@ -160,97 +134,6 @@ void Form1::select(int index) {
     }
     window_.highlightQueueEntry(index);
     List1_Click();
-}
-
-void Form1::List1_Click() {
-    const int selected = window_.selectedIndex();
-    const QString entry = selected >= 0 ? window_.queueEntry(selected) : QString();
-    window_.setQueueToolTip(kToolTipPrefix + entry);
-    if (!queryGate_ || selected < 0) {
-        return;
-    }
-    if (HasDomainSuffix(entry)) {
-        query(entry);
-    } else {
-        skipFailingRun(entry, selected);
-    }
-}
-
-// A run of failing entries is passed over in one loop and the next passing entry is selected
-// once; a nested selection per entry would overflow the stack on a long run.
-void Form1::skipFailingRun(const QString &entry, int selected) {
-    // Only a batch keeps a list; cx alone does not.
-    const quint32 batch = batchRunning_ ? batchStarts_ : 0;
-    recordFailure(entry, kSkipReason, batch);
-    window_.setPanelText(kMessagePanel, kSkipText);
-    const int count = window_.queueCount();
-    while (batchPos_ + 1 < count) {
-        ++batchPos_;
-        const QString next = window_.queueEntry(batchPos_);
-        if (HasDomainSuffix(next)) {
-            select(batchPos_);
-            return;
-        }
-        recordFailure(next, kSkipReason, batch);
-        window_.setPanelText(kMessagePanel, kSkipText);
-    }
-    // The run reached the end: its last entry stays selected, as each skip would have left it.
-    if (batchPos_ != selected) {
-        window_.highlightQueueEntry(batchPos_);
-        window_.setQueueToolTip(kToolTipPrefix + window_.queueEntry(batchPos_));
-    }
-}
-
-void Form1::query(const QString &entry) {
-    const quint32 batch = batchRunning_ ? batchStarts_ : 0;
-    // Ticks, stops and imports may run inside this call; nothing read before it is trusted
-    // after it.
-    const HttpResult result = get_(QueryUrl(queryBaseUrl_, entry));
-    std::optional<QueryRow> row;
-    QString reason;
-    if (!result.answered()) {
-        reason = ReasonOf(result.failure);
-    } else if (const std::optional<QJsonObject> object = toObject(result.body)) {
-        row = ReadQueryRow(*object);
-        if (!row) {
-            reason = ReasonOfAnswer(*object);
-        }
-    } else {
-        reason = kUnreadableAnswer;
-    }
-    if (!row) {
-        if (recordFailure(entry, reason, batch)) {
-            ++failedQueries_;
-        }
-        reportQuery(QStringLiteral("查询失败(") + reason + QLatin1Char(')'));
-        return;
-    }
-    const int rowIndex = window_.appendRow();
-    window_.setRowText(rowIndex, row->domain);
-    for (int subItem = 1; subItem <= 3; ++subItem) {
-        window_.setRowSubItem(rowIndex, subItem, row->engines[subItem - 1]);
-    }
-    reportQuery(QStringLiteral("查询完毕"));
-}
-
-void Form1::reportQuery(const QString &outcome) {
-    const int selected = window_.selectedIndex();
-    const int count = window_.queueCount();
-    const QString entry = selected >= 0 ? window_.queueEntry(selected) : QString();
-    window_.setPanelText(kMessagePanel,
-                         entry + outcome + QStringLiteral(" | 共：") + QString::number(count) +
-                             QStringLiteral("个域名 | 剩余查询：") +
-                             QString::number(count - selected - 1) + QStringLiteral("个"));
-}
-
-bool Form1::recordFailure(const QString &entry, const QString &reason, quint32 batch) {
-    // Batch 0 stands for no batch; a query that outlived its batch into the next one adds
-    // nothing to the new list.
-    if (batch == 0 || batch != batchStarts_) {
-        return false;
-    }
-    failed_.append({entry, reason});
-    return true;
 }
 
 void Form1::List1_DblClick() {
@@ -272,9 +155,17 @@ void Form1::Timer1_Timer() {
         completeBatch();
         return;
     }
+    const quint32 batch = batchStarts_;
     ++batchPos_;
     select(batchPos_);
-    if (window_.selectedIndex() + 1 == window_.queueCount()) {
+    // The batch ends by its own position, not by the selection: an entry added and queried
+    // meanwhile is selected last without being the batch's end. A tick run inside the query's
+    // wait may have completed the batch already; the completion is then told again, over the
+    // late query's text. A stop or a new start meanwhile stands.
+    if (batchStarts_ != batch) {
+        return;
+    }
+    if (batchRunning_ ? batchPos_ + 1 >= window_.queueCount() : completed_) {
         completeBatch();
     }
 }
@@ -298,10 +189,15 @@ void Form1::cx() {
 
 void Form1::completeBatch() {
     const QString text =
-        failedQueries_ == 0
+        unanswered_.failureCount() == 0
             ? kCompletedText
-            : kCompletedText + QStringLiteral(" 其中%1个未查到").arg(failedQueries_);
+            : kCompletedText + QStringLiteral(" 其中%1个未查到").arg(unanswered_.failureCount());
     window_.setPanelText(kMessagePanel, text);
+    returnToIdle();
+    completed_ = true;
+}
+
+void Form1::returnToIdle() {
     window_.setTimerEnabled(TimerId::Timer1, false);
     window_.setQueueEnabled(true);
     window_.setButtonCaption(ButtonId::Command2, kIdleCaption);
@@ -309,6 +205,7 @@ void Form1::completeBatch() {
     window_.setSliderEnabled(true);
     batchPos_ = 0;
     batchRunning_ = false;
+    window_.keepAwake(false);
 }
 
 } // namespace shoulu

@@ -1,9 +1,11 @@
 #pragma once
 
+#include "core/unanswered_entries.h"
 #include "net/http_client.h"
 
 #include <QList>
 #include <QString>
+#include <QStringList>
 
 #include <functional>
 
@@ -11,21 +13,20 @@ namespace shoulu {
 
 class WindowOps;
 
+// What a drag over the window brings: the local files it carries and, when it carries none,
+// its text.
+struct DragData {
+    QStringList files;
+    QString text;
+};
+
 // Fetches a URL: the answer body, or why there is none. The real program passes FetchGet, whose
 // wait may run other handlers nested inside it.
 using GetFunction = std::function<HttpResult(const QString &url)>;
 
-// Between an engine's indexed pages and its backlinks in a result cell: "1234 / 56".
-inline constexpr QLatin1String kEngineSeparator(" / ");
-
-// A queue entry that gave no row in a batch, and why, in the user's words.
-struct FailedEntry {
-    QString domain;
-    QString reason;
-};
-
 // The main window's logic: the import, the batch run and the query of one domain, over the
-// window operations. The view routes each event to the handler of the same name.
+// window operations. The view routes each event to the handler of the same name. The query of
+// one domain is in domain_query.cpp, the rest in form1.cpp.
 class Form1 {
 public:
     Form1(WindowOps &window, GetFunction get, QString queryBaseUrl);
@@ -37,6 +38,13 @@ public:
     void List1_MouseDown();
     void Timer1_Timer();
     void Slider1_Scroll();
+
+    // Drag and drop onto the window, overQueue when over List1: whether a drop there would be
+    // taken (the pointer says so), and the drop. One file imports as Command1 does, without the
+    // hint and the dialog, whenever Command1 is enabled; text over the queue is appended as a
+    // paste is, whenever the queue is editable.
+    bool OLEDragOver(const DragData &data, bool overQueue) const;
+    void OLEDragDrop(const DragData &data, bool overQueue);
 
     // Selects a queue entry as code does: moves the view's highlight, then runs List1_Click to
     // its end. An index out of range changes nothing.
@@ -51,21 +59,34 @@ public:
     qint16 batchPos() const { return batchPos_; }
     bool batchRunning() const { return batchRunning_; }
 
-    // The entries of the current or last batch that gave no row, in the order they failed;
-    // skipped entries among them with "域名不正确".
-    const QList<FailedEntry> &failedEntries() const { return failed_; }
-    // Replaces the queue with the failed entries and queries them in a batch that keeps the rows
-    // already in the table. Nothing while a batch runs or when none failed.
+    // What the view may offer at the moment. The queue is edited (paste, dedupe, clear) only
+    // while no batch runs, as it is disabled then; copy and export need rows; a heading click
+    // sorts only while idle, since a batch appends its rows in its own order.
+    bool queueEditable() const;
+    bool hasResults() const;
+    bool resultsSortable() const;
+
+    // The entries of the current or last batch that gave no row.
+    const UnansweredEntries &unanswered() const { return unanswered_; }
+    // 补查: replaces the queue with the failed entries, and after a stop the entries the batch
+    // never reached, and queries them in a batch that keeps the rows already in the table. Only
+    // while idle and when there is something to query.
+    bool canRecheck() const;
     void recheckFailed();
 
 private:
     void startBatch(bool keepRows);
     void stopBatch();
     void completeBatch();
+    // What a stop and a completion both do: timer off, queue and slider back, caption "批量查询".
+    void returnToIdle();
     void skipFailingRun(const QString &entry, int selected);
     void query(const QString &entry);
-    void reportQuery(const QString &outcome);
-    bool recordFailure(const QString &entry, const QString &reason, quint32 batch);
+    void reportQuery(const QString &entry, const QString &outcome);
+    // The running batch's number, 0 when none runs; and whether a number is still the running or
+    // last run batch's, whose list a query adds to.
+    quint32 currentBatch() const;
+    bool isCurrent(quint32 batch) const;
 
     WindowOps &window_;
     GetFunction get_;
@@ -76,8 +97,8 @@ private:
     // Counts batch starts, so a query that waited can tell whether its batch is still the one
     // whose failures it adds to.
     quint32 batchStarts_ = 0;
-    QList<FailedEntry> failed_;
-    int failedQueries_ = 0; // failures other than skips, for the completion text
+    bool completed_ = false; // the last batch ran to its end rather than being stopped
+    UnansweredEntries unanswered_;
 };
 
 } // namespace shoulu

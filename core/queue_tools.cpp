@@ -1,17 +1,14 @@
 #include "core/queue_tools.h"
 
 #include "core/domain_import.h"
+#include "core/list_text.h"
 #include "core/window_ops.h"
 
-#include <QRegularExpression>
 #include <QSet>
 
 namespace shoulu {
 
 namespace {
-
-const QString kHintTitle = QStringLiteral("提示");
-constexpr int kMessagePanel = 2;
 
 QStringList QueueEntries(const WindowOps &window) {
     QStringList entries;
@@ -25,25 +22,24 @@ QStringList QueueEntries(const WindowOps &window) {
 
 } // namespace
 
-QStringList PastedLines(const QString &text) {
-    static const QRegularExpression kLineEnd(QStringLiteral("\r\n|\r|\n"));
-    return text.split(kLineEnd);
+void PasteDomains(WindowOps &window) {
+    PasteText(window, window.clipboardText());
 }
 
-void PasteDomains(WindowOps &window) {
-    const PreparedLines prepared = PrepareImportedLines(PastedLines(window.clipboardText()),
-                                                        kMaxQueueEntries - window.queueCount());
+void PasteText(WindowOps &window, const QString &text) {
+    // The text is split in one pass; a line no domain can be is never copied.
+    const PreparedLines prepared =
+        PrepareImportedLines(SplitLines(text), kMaxQueueEntries - window.queueCount());
+    QString done;
     if (!prepared.entries.isEmpty()) {
         window.appendQueueEntries(prepared.entries);
-        window.setPanelText(kMessagePanel, QStringLiteral("粘贴成功!添加%1个域名,共%2个域名")
-                                               .arg(prepared.entries.size())
-                                               .arg(window.queueCount()));
+        done = QStringLiteral("粘贴成功!添加%1个域名,共%2个域名")
+                   .arg(prepared.entries.size())
+                   .arg(window.queueCount());
     } else if (prepared.leftOut == 0) {
-        window.setPanelText(kMessagePanel, QStringLiteral("剪贴板中没有可添加的域名"));
+        done = QStringLiteral("剪贴板中没有可添加的域名");
     }
-    if (prepared.leftOut > 0) {
-        window.messageBox(OverflowMessage(prepared.leftOut), kHintTitle, MessageButtons::Ok);
-    }
+    ReportPrepared(window, done, prepared);
 }
 
 void RemoveDuplicateEntries(WindowOps &window) {
@@ -70,7 +66,7 @@ void RemoveDuplicateEntries(WindowOps &window) {
 }
 
 void ClearQueueAsked(WindowOps &window) {
-    if (window.messageBox(QStringLiteral("确定要清空域名列表吗?"), kHintTitle,
+    if (window.messageBox(QStringLiteral("确定要清空域名列表吗?"), kNoticeTitle,
                           MessageButtons::YesNo) != MessageAnswer::Yes) {
         return;
     }

@@ -7,12 +7,11 @@ namespace shoulu {
 
 class WindowOps;
 
-// Lines of a pasted text: CR LF, CR and LF each end a line.
-QStringList PastedLines(const QString &text);
-
 // Appends the clipboard's lines to the queue with the import's normalisation and limit; the
-// selection stays as it was. Panel 2 says how many were added.
+// selection stays as it was. Panel 2 says how many were added, and how many lines were too long.
 void PasteDomains(WindowOps &window);
+// The same with text that came otherwise (dropped on the queue).
+void PasteText(WindowOps &window, const QString &text);
 // Removes every later repeat of an entry (exact text), keeping the order; nothing stays
 // selected when any went. Panel 2 says how many went.
 void RemoveDuplicateEntries(WindowOps &window);

@@ -1,6 +1,6 @@
 #include "core/result_order.h"
 
-#include "core/form1.h"
+#include "core/result_row.h"
 
 #include <QCollator>
 #include <QLocale>

@@ -1,6 +1,7 @@
 #include "core/results_export.h"
 
-#include "core/form1.h"
+#include "core/result_row.h"
+#include "core/unanswered_entries.h"
 #include "core/window_ops.h"
 
 #include <QDir>
@@ -11,10 +12,8 @@ namespace shoulu {
 
 namespace {
 
-const QString kHintTitle = QStringLiteral("提示");
 const QString kSaveTitle = QStringLiteral("导出CSV");
 const QString kCsvFilter = QStringLiteral("CSV文件|*.csv");
-constexpr int kMessagePanel = 2;
 
 const QString kCannotCreate =
     QStringLiteral("无法创建文件，请检查文件夹是否存在以及是否有写入权限");
@@ -43,7 +42,7 @@ QString FlattenForTab(QString cell) {
     return cell;
 }
 
-// Save dialog, atomic write, then the outcome in panel 2 or a box.
+// Save dialog, atomic write, then the outcome in panel 2 (done, then the path) or a box.
 void ExportRecords(WindowOps &window, const QString &stem, const Records &records,
                    const QString &done) {
     const QString proposed = QDir(window.documentsFolder())
@@ -56,11 +55,10 @@ void ExportRecords(WindowOps &window, const QString &stem, const Records &record
     if (!failure.isEmpty()) {
         window.messageBox(
             QStringLiteral("导出失败：%1\n%2").arg(failure, QDir::toNativeSeparators(*path)),
-            kHintTitle, MessageButtons::Ok);
+            kNoticeTitle, MessageButtons::Ok);
         return;
     }
-    window.setPanelText(kMessagePanel,
-                        done.arg(records.size() - 1).arg(QDir::toNativeSeparators(*path)));
+    window.setPanelText(kMessagePanel, done + QDir::toNativeSeparators(*path));
 }
 
 } // namespace
@@ -202,21 +200,24 @@ void CopyAllResults(WindowOps &window) {
 }
 
 void ExportResults(WindowOps &window) {
+    const QList<int> rows = AllRows(window);
     ExportRecords(window, QStringLiteral("收录查询结果"),
-                  Records{ResultHeadings()} + ResultRecords(window, AllRows(window)),
-                  QStringLiteral("导出成功!共%1个域名,已保存到:%2"));
+                  Records{ResultHeadings()} + ResultRecords(window, rows),
+                  QStringLiteral("导出成功!共%1个域名,已保存到:").arg(rows.size()));
 }
 
-void ExportFailed(WindowOps &window, const QList<FailedEntry> &entries) {
+void ExportFailed(WindowOps &window, const UnansweredEntries &entries) {
     ExportRecords(window, QStringLiteral("未查到的域名"),
-                  Records{FailedHeadings()} + FailedRecords(entries),
-                  QStringLiteral("导出成功!共%1个未查到的域名,已保存到:%2"));
+                  Records{FailedHeadings()} + FailedRecords(entries.listed()),
+                  QStringLiteral("导出成功!共%1个未查到的域名").arg(entries.failureCount()) +
+                      SkippedNote(entries.skippedCount()) + QStringLiteral(",已保存到:"));
 }
 
-void CopyFailed(WindowOps &window, const QList<FailedEntry> &entries) {
-    window.setClipboardText(TabSeparatedText(FailedRecords(entries)));
+void CopyFailed(WindowOps &window, const UnansweredEntries &entries) {
+    window.setClipboardText(TabSeparatedText(FailedRecords(entries.listed())));
     window.setPanelText(kMessagePanel,
-                        QStringLiteral("已复制%1个未查到的域名").arg(entries.size()));
+                        QStringLiteral("已复制%1个未查到的域名").arg(entries.failureCount()) +
+                            SkippedNote(entries.skippedCount()));
 }
 
 } // namespace shoulu

@@ -9,6 +9,7 @@
 namespace shoulu {
 
 class WindowOps;
+class UnansweredEntries;
 struct FailedEntry;
 
 // One exported line: a list of cells.
@@ -44,7 +45,8 @@ QString ProposedCsvName(const QString &stem, const QDateTime &now);
 void CopySelectedResults(WindowOps &window);
 void CopyAllResults(WindowOps &window);
 void ExportResults(WindowOps &window);
-void ExportFailed(WindowOps &window, const QList<FailedEntry> &entries);
-void CopyFailed(WindowOps &window, const QList<FailedEntry> &entries);
+// The unanswered entries as listed: the failures, then the skipped entries.
+void ExportFailed(WindowOps &window, const UnansweredEntries &entries);
+void CopyFailed(WindowOps &window, const UnansweredEntries &entries);
 
 } // namespace shoulu

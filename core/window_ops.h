@@ -17,6 +17,17 @@ enum class MessageButtons { Ok, YesNo };
 
 enum class MessageAnswer { Ok, Yes, No };
 
+// Status bar panels, counted from 1: panel 2 carries every progress and error text, panel 3 the
+// version.
+inline constexpr int kMessagePanel = 2;
+inline constexpr int kVersionPanel = 3;
+
+// Message box titles: the import's hint, the version check, closing and every later notice; the
+// add-domain dialog; a batch without domains.
+inline const QString kNoticeTitle = QStringLiteral("提示");
+inline const QString kAddDomainTitle = QStringLiteral("澜序系列软件");
+inline const QString kEmptyQueueTitle = QStringLiteral("澜序软件");
+
 // Everything the logic needs of the window. The Qt main window implements it; tests use a
 // recording fake, so the logic runs without any widget.
 class WindowOps {
@@ -58,6 +69,7 @@ public:
     virtual QString buttonCaption(ButtonId button) const = 0;
     virtual void setButtonCaption(ButtonId button, const QString &caption) = 0;
     virtual void setButtonEnabled(ButtonId button, bool enabled) = 0;
+    virtual bool isButtonEnabled(ButtonId button) const = 0;
 
     virtual int sliderValue() const = 0;
     virtual void setSliderEnabled(bool enabled) = 0;
@@ -78,8 +90,12 @@ public:
 
     virtual QString programFolder() const = 0;
 
-    // Ends the program at once: no further handler runs.
+    // Ends the program at once: no further handler runs. A wake request held goes with it.
     virtual void endProgram() = 0;
+
+    // While on, the system is asked not to go to sleep (the screen may still turn off): a
+    // batch of thousands runs for hours.
+    virtual void keepAwake(bool on) = 0;
 
     // Results table, clipboard and save dialog, for copy, export and paste. A column is 0 for
     // the row's text and 1 to 3 for its sub-items; rows count as shown, top to bottom.

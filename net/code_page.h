@@ -20,9 +20,8 @@ QString DecodeGbk(QByteArrayView bytes, bool *valid = nullptr);
 // bytes read as GB18030 where the platform has it (ICU), else as GBK, its two-byte part.
 QString DecodeGb18030(QByteArrayView bytes);
 
-// Stops the program with a message when GBK cannot be had. Each platform file also runs it
-// while the program loads, so such a system fails at start rather than with silently wrong
-// queries.
+// Stops the program with a message when GBK cannot be had. The program runs it once at start,
+// so such a system fails there rather than with silently wrong queries.
 void RequireGbk();
 // How that stop is told, which differs by platform.
 [[noreturn]] void ReportGbkMissing();

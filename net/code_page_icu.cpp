@@ -30,8 +30,4 @@ void ReportGbkMissing() {
            "bodies cannot be encoded");
 }
 
-namespace {
-[[maybe_unused]] const bool kGbkChecked = (RequireGbk(), true);
-} // namespace
-
 } // namespace shoulu

@@ -66,8 +66,4 @@ void ReportGbkMissing() {
     std::abort();
 }
 
-namespace {
-[[maybe_unused]] const bool kGbkChecked = (RequireGbk(), true);
-} // namespace
-
 } // namespace shoulu

@@ -20,7 +20,7 @@ namespace shoulu {
 
 namespace {
 
-HttpClient *g_current = nullptr;
+HttpClient *g_programClient = nullptr;
 
 // The stack stops reading the socket while this much is unread, so the size cap is checked
 // before much more than the cap sits in memory.
@@ -176,14 +176,11 @@ HttpResult Send(QNetworkAccessManager &manager, QNetworkRequest request,
 
 HttpClient::HttpClient(const QByteArray &extraCaPem, HttpLimits limits)
     : extraCaPem_(extraCaPem)
-    , limits_(limits)
-    , previous_(g_current) {
-    g_current = this;
-}
+    , limits_(limits) {}
 
 HttpClient::~HttpClient() {
-    if (g_current == this) {
-        g_current = previous_;
+    if (g_programClient == this) {
+        g_programClient = nullptr;
     }
     if (postThread_) {
         QMetaObject::invokeMethod(
@@ -200,8 +197,12 @@ const QSslConfiguration &HttpClient::tls() {
     return *tls_;
 }
 
-HttpClient *HttpClient::current() {
-    return g_current;
+void SetProgramClient(HttpClient *client) {
+    g_programClient = client;
+}
+
+HttpClient *ProgramClient() {
+    return g_programClient;
 }
 
 QNetworkAccessManager &HttpClient::getManager() {

@@ -39,8 +39,7 @@ struct HttpLimits {
 
 // The program's HTTP client: one network manager for GETs on the calling thread, one on a thread
 // of its own for POSTs, the TLS configuration (system CAs plus any extra ones) given to each
-// request, and the limits. HttpGet and PostForm go through the newest client still alive, so
-// main owns one for the program's lifetime and a test owns one for its own.
+// request, and the limits.
 class HttpClient {
 public:
     explicit HttpClient(const QByteArray &extraCaPem = {}, HttpLimits limits = {});
@@ -60,8 +59,6 @@ public:
     // Made on first use: setting up TLS loads its library, which start-up need not wait for.
     const QSslConfiguration &tls();
 
-    static HttpClient *current();
-
 private:
     QNetworkAccessManager &getManager();
     QNetworkAccessManager &postManager();
@@ -72,7 +69,12 @@ private:
     std::unique_ptr<QNetworkAccessManager> getManager_;
     std::unique_ptr<QThread> postThread_;
     QNetworkAccessManager *postManager_ = nullptr; // lives on postThread_
-    HttpClient *previous_ = nullptr;
 };
+
+// The one client HttpGet and PostForm send through, set once at start by the program; a test
+// hands its own over the same way. With none they fail as InvalidUrl; a client that goes away
+// while set is unset.
+void SetProgramClient(HttpClient *client);
+HttpClient *ProgramClient();
 
 } // namespace shoulu

@@ -5,7 +5,7 @@
 namespace shoulu {
 
 HttpResult FetchGet(const QString &url) {
-    HttpClient *client = HttpClient::current();
+    HttpClient *client = ProgramClient();
     return client != nullptr ? client->get(url) : HttpResult{{}, HttpFailure::InvalidUrl};
 }
 

@@ -5,7 +5,7 @@
 namespace shoulu {
 
 HttpResult FetchPost(const QString &url, const QString &data) {
-    HttpClient *client = HttpClient::current();
+    HttpClient *client = ProgramClient();
     if (client == nullptr) {
         return {{}, HttpFailure::InvalidUrl};
     }

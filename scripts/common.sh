@@ -1,4 +1,4 @@
-# Shared by scripts/test and scripts/run: installs what is missing and builds.
+# Shared by the scripts: installs what is missing and builds.
 # shellcheck shell=bash
 
 ROOT="$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)"
@@ -33,16 +33,64 @@ install_packages() {
     "${sudo[@]}" "${apt[@]}" install -y -q --no-install-recommends "${missing[@]}"
 }
 
+# What scripts/package builds the Debian package with (dpkg-shlibdeps, file) and what
+# scripts/package-check checks it with.
+PACKAGING_PACKAGES=(dpkg-dev file lintian desktop-file-utils appstream strace xdotool iproute2 procps)
+
 install_missing_packages() {
     install_packages "${PACKAGES[@]}"
 }
 
-# configure_and_build BUILD_DIR [extra cmake arguments...]
-configure_and_build() {
+# configure BUILD_DIR [extra cmake arguments...]
+configure() {
     local dir="$1"
     shift
     cmake -S "$ROOT" -B "$dir" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo "$@"
-    cmake --build "$dir" --parallel "$(nproc)"
+}
+
+# configure_and_build BUILD_DIR [extra cmake arguments...]
+configure_and_build() {
+    configure "$@"
+    cmake --build "$1" --parallel "$(nproc)"
+}
+
+# local_service_options ORIGIN CA_FILE: prints, one a line, the CMake options that point the
+# program at the local stand-in service at ORIGIN and compile in the authority CA_FILE.
+local_service_options() {
+    printf '%s\n' -DSHOULU_EXTRA_CA_FILE="$2" \
+        -DSHOULU_QUERY_BASE_URL="$1" -DSHOULU_VERSION_BASE_URL="$1" -DSHOULU_SITE_BASE_URL="$1" \
+        -DSHOULU_STUDIO_URL="$1/studio" -DSHOULU_COMPANY_URL="$1/company"
+}
+
+# wait_for SECONDS COMMAND...: polls COMMAND every 0.2 s until it succeeds or time runs out.
+wait_for() {
+    local deadline=$((SECONDS + $1))
+    shift
+    until "$@"; do
+        [ $SECONDS -ge $deadline ] && return 1
+        sleep 0.2
+    done
+}
+
+# start_xvfb DIR: starts a virtual display (its number kept in DIR) as DISPLAY; XVFB_PID is its
+# process.
+start_xvfb() {
+    Xvfb -displayfd 3 -screen 0 1280x800x24 -nolisten tcp 3>"$1/display" 2>"$1/xvfb.log" &
+    XVFB_PID=$!
+    wait_for 20 test -s "$1/display" || {
+        echo "Xvfb did not start" >&2
+        return 1
+    }
+    DISPLAY=":$(head -n 1 "$1/display")"
+    export DISPLAY
+}
+
+# find_window TITLE: a visible window with exactly that title, if there is one.
+find_window() {
+    xdotool search --onlyvisible --name "^$1\$" 2>/dev/null | head -n 1
+}
+window_shown() {
+    [ -n "$(find_window "$1")" ]
 }
 
 # port_in_use PORT: whether something on this machine listens there.
@@ -50,28 +98,7 @@ port_in_use() {
     (exec 3<>"/dev/tcp/127.0.0.1/$1") 2>/dev/null
 }
 
-# make_certificates DIR: a certificate authority and a server certificate for localhost, kept
-# in DIR (a build folder) only. The program trusts this authority (compiled in) besides the
-# system's; nothing turns certificate checking off.
+# make_certificates DIR: the local authority and server certificate (scripts/make-certificates).
 make_certificates() {
-    local LOCAL="$1"
-    if [ ! -s "$LOCAL/ca.pem" ] || [ ! -s "$LOCAL/ca.key" ]; then
-        echo "Making a local certificate authority in $LOCAL"
-        openssl req -x509 -newkey ec -pkeyopt ec_paramgen_curve:prime256v1 -nodes \
-            -keyout "$LOCAL/ca.key" -out "$LOCAL/ca.pem" -days 3650 \
-            -subj "/CN=shoulu local development CA" \
-            -addext "basicConstraints=critical,CA:TRUE" \
-            -addext "keyUsage=critical,keyCertSign,cRLSign" 2>/dev/null
-        rm -f "$LOCAL/server.pem"
-    fi
-    if [ ! -s "$LOCAL/server.pem" ] || ! openssl x509 -checkend 86400 -noout -in "$LOCAL/server.pem" >/dev/null; then
-        echo "Making a server certificate for localhost"
-        printf '%s\n' "subjectAltName=DNS:localhost,IP:127.0.0.1" "basicConstraints=CA:FALSE" \
-            "keyUsage=critical,digitalSignature" "extendedKeyUsage=serverAuth" >"$LOCAL/server.ext"
-        openssl req -new -newkey ec -pkeyopt ec_paramgen_curve:prime256v1 -nodes \
-            -keyout "$LOCAL/server.key" -out "$LOCAL/server.csr" -subj "/CN=localhost" 2>/dev/null
-        openssl x509 -req -in "$LOCAL/server.csr" -CA "$LOCAL/ca.pem" -CAkey "$LOCAL/ca.key" \
-            -CAcreateserial -out "$LOCAL/server.pem" -days 365 -extfile "$LOCAL/server.ext" 2>/dev/null
-        chmod 600 "$LOCAL/ca.key" "$LOCAL/server.key"
-    fi
+    "$ROOT/scripts/make-certificates" "$1"
 }

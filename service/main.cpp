@@ -1,5 +1,6 @@
 // shoulu-service: a local HTTPS stand-in for the query and version services.
 
+#include "net/code_page.h"
 #include "service/listener.h"
 #include "service/platform.h"
 #include "service/service_log.h"
@@ -115,6 +116,8 @@ int Serve(ServiceOptions options, CountStore &store, QCoreApplication &app) {
 int main(int argc, char *argv[]) {
     QCoreApplication app(argc, argv);
     QCoreApplication::setApplicationName(QStringLiteral("shoulu-service"));
+    // Tokens are checked over GBK bytes: without GBK every Chinese domain would be refused.
+    shoulu::RequireGbk();
     const std::optional<ServiceOptions> options = ParseServiceOptions(app);
     if (!options) {
         return 2;

@@ -43,42 +43,42 @@ ContextMenus::ContextMenus(QListWidget &list1, QTableWidget &listview1, WindowOp
                                    [this] { listview1_.selectAll(); });
     selectAll->setShortcut(QKeySequence::SelectAll);
     addAction(resultsMenu_, "copyAllRows", QStringLiteral("复制全部(含表头)"), [this] {
-        if (window_.rowCount() > 0) {
+        if (form_.hasResults()) {
             CopyAllResults(window_);
         }
     });
     resultsMenu_->addSeparator();
     addAction(resultsMenu_, "exportResults", QStringLiteral("导出CSV..."), [this] {
-        if (window_.rowCount() > 0) {
+        if (form_.hasResults()) {
             ExportResults(window_);
         }
     });
     resultsMenu_->addSeparator();
     failedAction_ = addAction(resultsMenu_, "showFailed", FailedCaption(0), [this] {
-        if (!form_.failedEntries().isEmpty()) {
+        if (!form_.unanswered().isEmpty()) {
             showFailedDialog();
         }
     });
     exportFailedAction_ =
         addAction(resultsMenu_, "exportFailed", QStringLiteral("导出未查到的域名..."), [this] {
-            if (!form_.failedEntries().isEmpty()) {
-                ExportFailed(window_, form_.failedEntries());
+            if (!form_.unanswered().isEmpty()) {
+                ExportFailed(window_, form_.unanswered());
             }
         });
 
     QAction *paste = addAction(queueMenu_, "pasteDomains", QStringLiteral("粘贴域名"), [this] {
-        if (!form_.batchRunning()) {
+        if (form_.queueEditable()) {
             PasteDomains(window_);
         }
     });
     paste->setShortcut(QKeySequence::Paste);
     addAction(queueMenu_, "removeDuplicates", QStringLiteral("去除重复"), [this] {
-        if (!form_.batchRunning()) {
+        if (form_.queueEditable()) {
             RemoveDuplicateEntries(window_);
         }
     });
     addAction(queueMenu_, "clearQueue", QStringLiteral("清空列表"), [this] {
-        if (!form_.batchRunning()) {
+        if (form_.queueEditable()) {
             ClearQueueAsked(window_);
         }
     });
@@ -132,23 +132,24 @@ void ContextMenus::openQueueMenu(QPoint pos) {
     if (fromImport || list1_.count() == 0) {
         return;
     }
-    const bool idle = !form_.batchRunning();
+    const bool editable = form_.queueEditable();
     for (QAction *action : queueMenu_->actions()) {
-        action->setEnabled(idle);
+        action->setEnabled(editable);
     }
     queueMenu_->popup(list1_.viewport()->mapToGlobal(pos));
 }
 
 void ContextMenus::updateResultsMenu() {
-    const bool hasRows = listview1_.rowCount() > 0;
-    const qsizetype failed = form_.failedEntries().size();
+    const bool hasRows = form_.hasResults();
+    const UnansweredEntries &unanswered = form_.unanswered();
     for (QAction *action : resultsMenu_->actions()) {
         action->setEnabled(hasRows);
     }
     copyAction_->setEnabled(!window_.selectedRows().isEmpty());
-    failedAction_->setText(FailedCaption(failed));
-    failedAction_->setEnabled(failed > 0);
-    exportFailedAction_->setEnabled(failed > 0);
+    // The caption counts failed queries only, as the completion text does.
+    failedAction_->setText(FailedCaption(unanswered.failureCount()));
+    failedAction_->setEnabled(!unanswered.isEmpty());
+    exportFailedAction_->setEnabled(!unanswered.isEmpty());
 }
 
 void ContextMenus::openResultsMenu(QPoint pos) {
@@ -158,8 +159,8 @@ void ContextMenus::openResultsMenu(QPoint pos) {
 
 void ContextMenus::showFailedDialog() {
     // A batch may go on while the dialog is open; it shows, and copies, what it opened with.
-    const QList<FailedEntry> shown = form_.failedEntries();
-    FailedDialog dialog(shown, !form_.batchRunning(), listview1_.window());
+    const UnansweredEntries shown = form_.unanswered();
+    FailedDialog dialog(shown, form_.canRecheck(), listview1_.window());
     dialog.onCopy = [this, &shown] { CopyFailed(window_, shown); };
     if (execModal_(dialog) == QDialog::Accepted) {
         form_.recheckFailed();

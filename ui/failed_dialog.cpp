@@ -10,7 +10,8 @@
 
 namespace shoulu {
 
-FailedDialog::FailedDialog(const QList<FailedEntry> &entries, bool recheckAllowed, QWidget *parent)
+FailedDialog::FailedDialog(const UnansweredEntries &unanswered, bool recheckAllowed,
+                           QWidget *parent)
     : QDialog(parent, Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
                           Qt::WindowCloseButtonHint | Qt::MSWindowsFixedSizeDialogHint) {
     setObjectName(QStringLiteral("FailedDialog"));
@@ -20,11 +21,14 @@ FailedDialog::FailedDialog(const QList<FailedEntry> &entries, bool recheckAllowe
     const QFont font = ListFont();
 
     auto *label = new QLabel(this);
+    label->setObjectName(QStringLiteral("heading"));
     label->setTextFormat(Qt::PlainText);
-    label->setText(QStringLiteral("以下%1个域名未查到结果：").arg(entries.size()));
+    label->setText(QStringLiteral("以下%1个域名未查到结果").arg(unanswered.failureCount()) +
+                   SkippedNote(unanswered.skippedCount()) + QStringLiteral("："));
     label->setFont(font);
     label->setGeometry(16, 12, 448, 24);
 
+    const QList<FailedEntry> entries = unanswered.listed();
     auto *table = new QTableWidget(static_cast<int>(entries.size()), 2, this);
     table->setObjectName(QStringLiteral("FailedList"));
     table->setGeometry(16, 40, 448, 296);
@@ -59,7 +63,7 @@ FailedDialog::FailedDialog(const QList<FailedEntry> &entries, bool recheckAllowe
     recheck->setGeometry(286, 352, 81, 33);
     closeButton->setGeometry(383, 352, 81, 33);
     copy->setEnabled(!entries.isEmpty());
-    recheck->setEnabled(recheckAllowed && !entries.isEmpty());
+    recheck->setEnabled(recheckAllowed);
     closeButton->setDefault(true);
     closeButton->setFocus();
 

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "core/form1.h"
+#include "core/unanswered_entries.h"
 
 #include <QDialog>
 #include <QList>
@@ -9,13 +9,15 @@
 
 namespace shoulu {
 
-// The failed domains of the last batch with their reasons, and three buttons: 复制 runs onCopy
+// The unanswered entries of the last batch with their reasons, the failed queries first, and
+// three buttons: 复制 runs onCopy
 // and keeps the dialog open, 补查 accepts it, 关闭 rejects it. Built afresh for every opening.
 class FailedDialog : public QDialog {
     Q_OBJECT
 
 public:
-    FailedDialog(const QList<FailedEntry> &entries, bool recheckAllowed, QWidget *parent = nullptr);
+    FailedDialog(const UnansweredEntries &unanswered, bool recheckAllowed,
+                 QWidget *parent = nullptr);
 
     std::function<void()> onCopy;
 };

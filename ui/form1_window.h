@@ -1,12 +1,13 @@
 #pragma once
 
-#include "app/version_check.h"
+#include "app/wake_request.h"
 #include "core/form1.h"
 #include "core/window_ops.h"
 
 #include <QWidget>
 
 #include <array>
+#include <functional>
 #include <memory>
 
 class QDialog;
@@ -23,17 +24,9 @@ namespace shoulu {
 class ContextMenus;
 class ResultsSorting;
 
-// Compile-time addresses the window hands to its logic.
-struct ServiceUrls {
-    QString query;   // query service origin
-    QString version; // version service origin
-    QString site;    // maker's website origin (update page)
-    QString studio;  // studio home page (Command3)
-    QString company; // company home page (Command4)
-};
-
-// The main window (Form1): lays out every control, implements the window operations for the
-// logic, and routes each event to its handler.
+// The main window (Form1) as a view: it lays out every control (form1_layout.cpp), implements the
+// window operations for the logic (form1_window_ops.cpp), and routes each event to the handler of
+// the same name of the Form1 it is connected to.
 //
 // Every modal dialog runs through execModal, and leaving the program through endProgram; tests
 // override both (and openBrowser) so no box waits for a human and nothing really exits.
@@ -41,14 +34,22 @@ class Form1Window : public QWidget, public WindowOps {
     Q_OBJECT
 
 public:
-    Form1Window(GetFunction get, PostFunction post, ServiceUrls urls, QWidget *parent = nullptr);
+    // Command3 and Command4 open studioUrl and companyUrl.
+    Form1Window(QString studioUrl, QString companyUrl, QWidget *parent = nullptr);
     ~Form1Window() override;
 
-    // The start-up sequence: skin, no icon, locked columns, no in-place editing, show, version
-    // text in panel 3.
+    // Routes the controls' events to form1 and Timer2's tick to versionTick, and sets up the
+    // menus and the sorting, which ask form1 what they may offer. Once, before Form_Load.
+    void connectLogic(Form1 &form1, std::function<void()> versionTick);
+
+    // The start-up sequence: skin, no icon, locked columns, show, version text in panel 3.
     void Form_Load();
 
     Form1 &logic() { return *form1_; }
+    ContextMenus &contextMenus() { return *contextMenus_; }
+
+    // Command6: the add-domain dialog (Form2), modal.
+    void showAddDomainDialog();
 
     // WindowOps
     void clearQueue() override;
@@ -69,6 +70,7 @@ public:
     QString buttonCaption(ButtonId button) const override;
     void setButtonCaption(ButtonId button, const QString &caption) override;
     void setButtonEnabled(ButtonId button, bool enabled) override;
+    bool isButtonEnabled(ButtonId button) const override;
     int sliderValue() const override;
     void setSliderEnabled(bool enabled) override;
     void setLabel2Caption(const QString &caption) override;
@@ -81,9 +83,7 @@ public:
     void openBrowser(const QString &url) override;
     QString programFolder() const override;
     void endProgram() override;
-
-    // Results table, clipboard and save dialog (WindowOps), and the menus, shortcuts and
-    // sorting that use them.
+    void keepAwake(bool on) override;
     int rowCount() const override;
     QString rowCell(int row, int column) const override;
     QList<int> selectedRows() const override;
@@ -92,20 +92,21 @@ public:
     std::optional<QString> saveFileDialog(const QString &title, const QString &filter,
                                           const QString &proposedPath) override;
     QString documentsFolder() const override;
-    ContextMenus &contextMenus() { return *contextMenus_; }
-
-    // Command6: the add-domain dialog (Form2), modal.
-    void showAddDomainDialog();
 
 protected:
     // Runs a modal dialog and returns its result code.
     virtual int execModal(QDialog &dialog);
 
     void closeEvent(QCloseEvent *event) override;
+    // A drag over any part of the window goes to Form1, which says whether it would be taken.
+    void dragEnterEvent(QDragEnterEvent *event) override;
+    void dragMoveEvent(QDragMoveEvent *event) override;
+    void dragLeaveEvent(QDragLeaveEvent *event) override;
+    void dropEvent(QDropEvent *event) override;
 
 private:
     void buildControls();
-    void connectEvents();
+    bool overQueue(QPointF position) const;
     void queueSelectionChanged();
     QPushButton *button(ButtonId id) const;
     QTimer *timer(TimerId id) const;
@@ -121,22 +122,18 @@ private:
     QTimer *timer1_ = nullptr;
     QTimer *timer2_ = nullptr;
 
-    ServiceUrls urls_;
-    std::unique_ptr<Form1> form1_;
-    std::unique_ptr<VersionCheck> versionCheck_;
+    QString studioUrl_;
+    QString companyUrl_;
+    WakeRequest wake_;
+    // What the drag under way brings, read once when it enters: a source renders its text anew
+    // for every read.
+    DragData drag_;
+    Form1 *form1_ = nullptr;
     // Set while code moves the highlight, so only the user's selections reach List1_Click.
     bool settingSelection_ = false;
-
-    void connectResultsTools();
-    // The file-open dialog (Cl1), or the export's save dialog: the chosen path, or nothing.
-    std::optional<QString> runFileDialog(bool save, const QString &title, const QString &filter,
-                                         const QString &start);
     // Declared last, so they go before the widgets whose signals they hear.
     std::unique_ptr<ContextMenus> contextMenus_;
     std::unique_ptr<ResultsSorting> sorting_;
 };
-
-// "文本文件|*.txt" → "文本文件 (*.txt)"; pairs of label and pattern, patterns split by ';'.
-QString QtFileFilter(const QString &filter);
 
 } // namespace shoulu

@@ -1,6 +1,7 @@
 #include "ui/form2_dialog.h"
 
 #include "ui/look.h"
+#include "ui/window_placement.h"
 
 #include <QCheckBox>
 #include <QGroupBox>

@@ -1,5 +1,7 @@
 #include "bench/import/import_bench.h"
 
+#include "bench/common/median.h"
+
 #include "core/domain_import.h"
 #include "core/window_ops.h"
 
@@ -7,7 +9,7 @@
 #include <QFile>
 #include <QStringEncoder>
 
-#include <algorithm>
+#include <utility>
 #include <vector>
 
 namespace shoulu::bench {
@@ -50,8 +52,7 @@ double MedianImportMilliseconds(const std::function<WindowOps &()> &prepareWindo
             qFatal("import loaded %d entries", window.queueCount());
         }
     }
-    std::sort(times.begin(), times.end());
-    return times[times.size() / 2];
+    return Median(std::move(times));
 }
 
 } // namespace shoulu::bench

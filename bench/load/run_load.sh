@@ -37,9 +37,7 @@ cleanup() {
 }
 trap cleanup EXIT
 
-openssl req -x509 -newkey ec -pkeyopt ec_paramgen_curve:prime256v1 -nodes -days 2 \
-    -keyout "$WORK/server.key" -out "$WORK/server.pem" -subj "/CN=localhost" \
-    -addext "subjectAltName=DNS:localhost,IP:127.0.0.1" 2>/dev/null
+"$ROOT/scripts/make-certificates" "$WORK" >/dev/null
 "$SERVICE" import "$ROOT/examples/counts.csv" --db "$WORK/counts.db" 2>/dev/null
 
 # start_server LOG COMMAND... : starts it in the background and sets STARTED_PORT.
@@ -119,7 +117,7 @@ QUERY_TARGET="/index.php/Index/web_collection?url=$DOMAIN&token=$TOKEN"
 RAMP=5
 # attack KIND SECONDS [PORT PID]
 attack() {
-    timeout $(($2 + 60)) "$ATTACK" "${3:-$SERVICE_PORT}" "$WORK/server.pem" "${4:-$SERVICE_PID}" \
+    timeout $(($2 + 60)) "$ATTACK" "${3:-$SERVICE_PORT}" "$WORK/ca.pem" "${4:-$SERVICE_PID}" \
         "$1" "$2" "$QUERY_TARGET"
 }
 echo "under attack: a normal query every 100 ms on a fresh connection (target: all answered, p99 within 100 ms, RSS < 300 MB)"

@@ -48,7 +48,7 @@ std::unique_ptr<HttpsTestServer> StartServer(const TestCertificates &certificate
 QByteArray BareGet(QNetworkAccessManager &manager, const QString &url) {
     QNetworkRequest request{QUrl(url)};
     // The same trust as the program's client, so both check the same chain.
-    request.setSslConfiguration(HttpClient::current()->tls());
+    request.setSslConfiguration(ProgramClient()->tls());
     request.setRawHeader("If-Modified-Since", "0");
     QNetworkReply *reply = manager.get(request);
     QEventLoop loop;
@@ -118,6 +118,7 @@ int main(int argc, char *argv[]) {
         return 1;
     }
     HttpClient client(certificates->caPem);
+    SetProgramClient(&client);
     QNetworkAccessManager bareManager;
 
     // A first query opens a new TLS connection. Each round uses a fresh server on a new port,

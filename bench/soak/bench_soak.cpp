@@ -136,6 +136,7 @@ int Run(int queries) {
         return 1;
     }
     HttpClient client(service.caPem());
+    SetProgramClient(&client);
 
     FakeWindow window;
     Form1 form(window, FetchGet, service.baseUrl());
@@ -198,15 +199,14 @@ int Run(int queries) {
     const qint64 freeAfter = HeapFreeBytes();
 
     if (done != queries || window.fireTimer(TimerId::Timer1) || window.rows.size() != queries ||
-        !form.failedEntries().isEmpty() || form.batchRunning()) {
-        std::fprintf(stderr,
-                     "the batch did not give a row per entry: %d ticks, %lld rows, %lld failed%s\n",
-                     done, static_cast<long long>(window.rows.size()),
-                     static_cast<long long>(form.failedEntries().size()),
-                     form.failedEntries().isEmpty()
-                         ? ""
-                         : qPrintable(QStringLiteral(" (first: ") +
-                                      form.failedEntries().first().reason + u')'));
+        !form.unanswered().isEmpty() || form.batchRunning()) {
+        const QList<FailedEntry> failed = form.unanswered().listed();
+        std::fprintf(
+            stderr, "the batch did not give a row per entry: %d ticks, %lld rows, %lld failed%s\n",
+            done, static_cast<long long>(window.rows.size()), static_cast<long long>(failed.size()),
+            failed.isEmpty()
+                ? ""
+                : qPrintable(QStringLiteral(" (first: ") + failed.first().reason + u')'));
         return 1;
     }
 

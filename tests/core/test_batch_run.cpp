@@ -1,7 +1,7 @@
 #include "core/domain_import.h"
 #include "tests/core/query_harness.h"
+#include "tests/support/temp_files.h"
 
-#include <QFile>
 #include <QTemporaryDir>
 #include <QTest>
 
@@ -47,6 +47,9 @@ QString IdleMismatch(const QueryHarness &h) {
     if (h.form.batchPos() != 0) {
         return QStringLiteral("batchPos %1").arg(h.form.batchPos());
     }
+    if (h.window.awake) {
+        return QStringLiteral("wake request held");
+    }
     return {};
 }
 
@@ -67,17 +70,21 @@ private slots:
     void shortQueues();
     void nestedTickFinishesFirst();
     void nestedTickReachingTheEnd();
+    void entryAddedDuringAWaitDoesNotEndTheBatch();
     void stopDuringWaitStillWritesTheRow();
     void stopWhileTheStartWaits();
     void stopAndStartWhileTheStartWaits();
     void restartClearsTableAndBeginsAtZero();
     void importDuringBatch();
     void importOfEmptyFileDuringBatch();
+    void toolTipFollowsTheSelectionPastAShorterQueue();
     void cxWhileIdle();
     void cxDuringBatchKeepsItQuerying();
     void batchStateChangedWhileCxWaits();
     void sliderAndInit();
     void recheckKeepsRowsAndQueriesOnlyTheFailed();
+    void recheckAfterAStopLosesNoEntry();
+    void recheckNeverOverfillsTheQueue();
 };
 
 void BatchRunTest::emptyQueueShowsMessageWhateverTheCaption_data() {
@@ -123,6 +130,7 @@ void BatchRunTest::startQueriesFirstEntryBeforeTheTimer() {
         QVERIFY(h.window.rows.isEmpty());
         QVERIFY(!h.window.timerEnabled[TimerId::Timer1]);
         QVERIFY(h.window.sliderEnabled);
+        QVERIFY(h.window.awake);
         checkedDuringQuery = true;
     };
     h.form.Command2_Click();
@@ -164,8 +172,7 @@ void BatchRunTest::fullQueueOfSkipsDoesNotNest() {
     QCOMPARE(h.form.batchPos(), kMaxQueueEntries - 1);
     QCOMPARE(h.window.selected, kMaxQueueEntries - 1);
     QCOMPARE(h.window.panels[2], Status("a.com", kMaxQueueEntries, 0));
-    QCOMPARE(h.form.failedEntries().size(), kMaxQueueEntries - 1);
-    QCOMPARE(h.form.failedEntries().last().reason, QStringLiteral("域名不正确"));
+    QCOMPARE(h.form.unanswered().skippedCount(), 1); // the same entry each time, counted once
     QVERIFY(h.window.fireTimer(TimerId::Timer1));
     QCOMPARE(h.window.panels[2], kDone); // skips are not counted as unanswered
 }
@@ -264,6 +271,29 @@ void BatchRunTest::nestedTickReachingTheEnd() {
     QCOMPARE(IdleMismatch(h), QString());
 }
 
+void BatchRunTest::entryAddedDuringAWaitDoesNotEndTheBatch() {
+    QueryHarness h;
+    h.setQueue({"n1.com", "n2.com", "n3.com"});
+    h.answer = [](const QString &entry) {
+        return entry == "n2.com" ? HttpResult{{}, HttpFailure::ConnectFailed}
+                                 : Answered(FullAnswer(entry));
+    };
+    h.during = [&h](int, const QString &entry) {
+        if (entry == "n2.com") { // "query at once" selects the new last entry
+            h.window.queue.append("n4.com");
+            h.form.cx();
+        }
+    };
+    h.form.Command2_Click();
+    while (h.window.fireTimer(TimerId::Timer1)) {
+    }
+    QCOMPARE(h.queried, (QStringList{"n1.com", "n2.com", "n4.com", "n3.com", "n4.com"}));
+    // n2.com's failure is told under its own name, with the counts as they are when it returns.
+    QCOMPARE(h.window.panel2History.value(2),
+             QStringLiteral("n2.com查询失败(无法连接查询服务) | 共：4个域名 | 剩余查询：0个"));
+    QCOMPARE(h.window.panels[2], kDone + QStringLiteral(" 其中1个未查到"));
+}
+
 void BatchRunTest::stopDuringWaitStillWritesTheRow() {
     QueryHarness h;
     h.setQueue({"a.com", "b.com", "c.com"});
@@ -307,6 +337,7 @@ void BatchRunTest::stopAndStartWhileTheStartWaits() {
     QVERIFY(h.window.timerEnabled[TimerId::Timer1]);
     QCOMPARE(h.window.timerInterval[TimerId::Timer1], 7000);
     QVERIFY(!h.window.sliderEnabled);
+    QVERIFY(h.window.awake);
     h.window.fireTimer(TimerId::Timer1);
     QCOMPARE(h.queried.last(), QStringLiteral("b.com"));
 }
@@ -329,11 +360,7 @@ void BatchRunTest::restartClearsTableAndBeginsAtZero() {
 
 void BatchRunTest::importDuringBatch() {
     QTemporaryDir dir;
-    const QString path = dir.filePath("list.txt");
-    QFile file(path);
-    QVERIFY(file.open(QIODevice::WriteOnly));
-    file.write("p.com\r\nq.com\r\nr.com\r\n");
-    file.close();
+    const QString path = WriteTempFile(dir, "list.txt", "p.com\r\nq.com\r\nr.com\r\n");
 
     QueryHarness h;
     h.setQueue({"a.com", "b.com", "c.com", "d.com"});
@@ -353,10 +380,7 @@ void BatchRunTest::importDuringBatch() {
 
 void BatchRunTest::importOfEmptyFileDuringBatch() {
     QTemporaryDir dir;
-    const QString path = dir.filePath("empty.txt");
-    QFile file(path);
-    QVERIFY(file.open(QIODevice::WriteOnly));
-    file.close();
+    const QString path = WriteTempFile(dir, "empty.txt", QByteArray());
 
     QueryHarness h;
     h.setQueue({"a.com", "b.com", "c.com"});
@@ -371,6 +395,18 @@ void BatchRunTest::importOfEmptyFileDuringBatch() {
     QCOMPARE(h.window.panels[2], kDone);
     QCOMPARE(IdleMismatch(h), QString());
     QCOMPARE(h.queried, QStringList{"a.com"});
+}
+
+void BatchRunTest::toolTipFollowsTheSelectionPastAShorterQueue() {
+    QueryHarness h;
+    h.setQueue({"a.com", "b.com", "c.com", "d.com", "e.com"});
+    h.form.Command2_Click();
+    h.window.fireTimer(TimerId::Timer1);
+    h.window.fireTimer(TimerId::Timer1);
+    h.window.queue = {"p.com", "x.io"}; // a shorter list imported: its last line is skipped
+    h.form.select(1);
+    QCOMPARE(h.window.selected, 1);
+    QCOMPARE(h.window.queueToolTip, QStringLiteral("双击列表删除:x.io"));
 }
 
 void BatchRunTest::cxWhileIdle() {
@@ -458,20 +494,67 @@ void BatchRunTest::recheckKeepsRowsAndQueriesOnlyTheFailed() {
     while (h.window.fireTimer(TimerId::Timer1)) {
     }
     QCOMPARE(RowTexts(h.window), (QStringList{"a.com", "b.com"}));
-    QCOMPARE(h.form.failedEntries().size(), 2);
+    QCOMPARE(h.form.unanswered().listed().size(), 2);
 
     h.answer = [](const QString &entry) { return Answered(FullAnswer(entry)); };
     h.queried.clear();
     h.form.recheckFailed();
+    QVERIFY(h.window.awake);
     while (h.window.fireTimer(TimerId::Timer1)) {
     }
-    QCOMPARE(h.window.queue, (QStringList{"gone.com", "BAD.IO"}));
+    // The skipped entry is not queued again: it would only be skipped.
+    QCOMPARE(h.window.queue, QStringList{"gone.com"});
     QCOMPARE(h.queried, QStringList{"gone.com"});
     QCOMPARE(RowTexts(h.window), (QStringList{"a.com", "b.com", "gone.com"}));
-    QCOMPARE(h.form.failedEntries().size(), 1);
-    QCOMPARE(h.form.failedEntries()[0].domain, QStringLiteral("BAD.IO"));
+    QVERIFY(h.form.unanswered().isEmpty());
     QCOMPARE(h.window.panels[2], kDone);
     QCOMPARE(IdleMismatch(h), QString());
+}
+
+void BatchRunTest::recheckAfterAStopLosesNoEntry() {
+    QueryHarness h;
+    QStringList queue;
+    for (int i = 0; i < 10; ++i) {
+        queue.append(QStringLiteral("d%1.com").arg(i));
+    }
+    h.setQueue(queue);
+    h.answer = [](const QString &entry) {
+        return entry == "d1.com" ? HttpResult{{}, HttpFailure::ConnectFailed}
+                                 : Answered(FullAnswer(entry));
+    };
+    h.form.Command2_Click();
+    h.window.fireTimer(TimerId::Timer1);
+    h.window.fireTimer(TimerId::Timer1);
+    h.form.Command2_Click(); // stopped after three queries, one of which failed
+    h.form.recheckFailed();
+    QCOMPARE(h.window.queue, QStringList{"d1.com"} + queue.mid(3));
+    QCOMPARE(h.window.rows.size(), 2);
+}
+
+void BatchRunTest::recheckNeverOverfillsTheQueue() {
+    const auto fullQueue = [](const char *stem) {
+        QStringList queue;
+        for (int i = 0; i < kMaxQueueEntries; ++i) {
+            queue.append(QLatin1String(stem) + QString::number(i) + QStringLiteral(".com"));
+        }
+        return queue;
+    };
+    QueryHarness h;
+    h.answer = [](const QString &) { return HttpResult{{}, HttpFailure::ConnectFailed}; };
+    h.setQueue(fullQueue("a"));
+    h.form.Command2_Click(); // a0 fails
+    for (const char *stem : {"b", "c"}) {
+        h.window.queue = fullQueue(stem); // an import during the batch queries its last line
+        h.form.select(kMaxQueueEntries - 1);
+    }
+    h.window.fireTimer(TimerId::Timer1); // c1 fails
+    h.form.Command2_Click();
+    h.form.recheckFailed();
+    // Four failures and the 32764 entries never reached, c32766 only once: one too many.
+    QCOMPARE(h.window.queue.size(), kMaxQueueEntries);
+    QCOMPARE(h.window.queue.first(5),
+             (QStringList{"a0.com", "b32766.com", "c32766.com", "c1.com", "c2.com"}));
+    QCOMPARE(h.window.messages.last().text, OverflowMessage(1));
 }
 
 QTEST_APPLESS_MAIN(BatchRunTest)

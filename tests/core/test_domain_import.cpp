@@ -1,8 +1,9 @@
 #include "core/domain_import.h"
+#include "net/code_page.h"
 #include "tests/support/fake_window.h"
+#include "tests/support/temp_files.h"
 
 #include <QDir>
-#include <QFile>
 #include <QTemporaryDir>
 #include <QTest>
 
@@ -44,6 +45,8 @@ private slots:
     void nothingLoadedKeepsOldStatus();
     void binaryFileLoadsWhatItCan();
     void oversizedListIsCutWithAMessage();
+    void overlongLinesAreLeftOut_data();
+    void overlongLinesAreLeftOut();
     void selectionRunsTheHandlerOnce();
 
 private:
@@ -69,12 +72,7 @@ void DomainImportTest::init() {
 }
 
 QString DomainImportTest::writeFile(const QByteArray &bytes) {
-    const QString path = dir_.filePath(QStringLiteral("list%1.txt").arg(++fileCounter_));
-    QFile file(path);
-    if (!file.open(QIODevice::WriteOnly) || file.write(bytes) != bytes.size()) {
-        qFatal("cannot write %s", qPrintable(path));
-    }
-    return path;
+    return testing::WriteTempFile(dir_, QStringLiteral("list%1.txt").arg(++fileCounter_), bytes);
 }
 
 OrderRecordingWindow *DomainImportTest::importBytes(const QByteArray &bytes) {
@@ -153,7 +151,20 @@ void DomainImportTest::encodings_data() {
     // Not valid UTF-8, so the file is read as GBK.
     QTest::newRow("GBK") << QByteArray("\xD6\xD0\xCE\xC4.com\r\na.cn") << chinese;
     QTest::newRow("UTF-8") << QByteArray("中文.com\r\na.cn") << chinese;
-    // Valid as both: the reading made of CJK wins, and GBK when both are.
+    // Each name read as written in both encodings: UTF-8 Chinese often reads as valid GBK made of
+    // CJK ("百度" as "鐧惧害"), and GBK "学习" and "实业" read as valid UTF-8 made of rare letters.
+    const QStringList names =
+        QStringLiteral(
+            "百度.com 新浪.com 上海.cn 深圳.net 网址导航.cn 学习.cn 实业.com 中国.cn 北京.cn "
+            "广州.com "
+            "淘宝.com 京东.com 网易.com 搜狐.com 阿里巴巴.cn 中国移动.cn 人民网.cn 天猫.com "
+            "美团外卖.cn "
+            "苏宁易购.com 小米科技.cn 清华大学.cn 汽车之家.com 学习强国.cn 北京师范大学.cn")
+            .split(u' ');
+    for (const QString &name : names) {
+        QTest::addRow("%s GBK", qPrintable(name)) << EncodeGbk(name) << QStringList{name};
+        QTest::addRow("%s UTF-8", qPrintable(name)) << name.toUtf8() << QStringList{name};
+    }
     QTest::newRow("GBK that is valid UTF-8")
         << QByteArray("\xD1\xA7\xCF\xB0.cn\r\n\xCA\xB5\xD2\xB5.com")
         << QStringList{"学习.cn", "实业.com"};
@@ -268,6 +279,26 @@ void DomainImportTest::oversizedListIsCutWithAMessage() {
     QCOMPARE(w->messages[1].buttons, MessageButtons::Ok);
     QVERIFY2(w->messages[1].text.contains(QStringLiteral("7233")), qPrintable(w->messages[1].text));
     QCOMPARE(w->panel2AtMessage[1], QStringLiteral("列表加载成功!共32767个域名"));
+}
+
+void DomainImportTest::overlongLinesAreLeftOut_data() {
+    QTest::addColumn<QByteArray>("bytes");
+    QTest::addColumn<QStringList>("queue");
+    QTest::addColumn<QString>("status");
+    QTest::newRow("among domains")
+        << QByteArray(4097, 'x') + "\r\na.com\r\n" + QByteArray(4097, 'y') << QStringList{"a.com"}
+        << "列表加载成功!共1个域名，另有2行超过4096个字符，未加载";
+    QTest::newRow("alone") << QByteArray(4097, 'x') << QStringList{} << "1行超过4096个字符，未加载";
+}
+
+void DomainImportTest::overlongLinesAreLeftOut() {
+    QFETCH(QByteArray, bytes);
+    QFETCH(QStringList, queue);
+    QFETCH(QString, status);
+    auto *w = importBytes(bytes);
+    QCOMPARE(w->queue, queue);
+    QCOMPARE(w->panels[2], status);
+    QCOMPARE(w->messages.size(), 1); // the hint only
 }
 
 void DomainImportTest::selectionRunsTheHandlerOnce() {

@@ -2,7 +2,9 @@
 #include "core/domain_import.h"
 #include "core/queue_tools.h"
 #include "tests/core/query_harness.h"
+#include "tests/support/temp_files.h"
 
+#include <QTemporaryDir>
 #include <QTest>
 
 using namespace shoulu;
@@ -39,6 +41,8 @@ private slots:
     void pasteAppendsLikeTheImport_data();
     void pasteAppendsLikeTheImport();
     void pasteStopsAtTheLimit();
+    void dropsImportAFileOrPasteText_data();
+    void dropsImportAFileOrPasteText();
     void removeDuplicates_data();
     void removeDuplicates();
     void clearAsksFirst();
@@ -221,6 +225,14 @@ void ListEditingTest::pasteAppendsLikeTheImport_data() {
         << "粘贴成功!添加4个域名,共5个域名";
     QTest::newRow("nothing to add") << "\r\n\n"
                                     << QStringList{"a.com"} << "剪贴板中没有可添加的域名";
+    // A line no domain can be is left out, and said so: 4096 characters stay, 4097 do not.
+    QTest::newRow("overlong lines")
+        << QString(4097, u'x') + "\nb.com\r" + QString(4096, u'y')
+        << QStringList{"a.com", "b.com", QString(4096, u'y')}
+        << "粘贴成功!添加2个域名,共3个域名，另有1行超过4096个字符，未加载";
+    QTest::newRow("only an overlong line")
+        << QString(5000000, u'x') << QStringList{"a.com"}
+        << "剪贴板中没有可添加的域名，另有1行超过4096个字符，未加载";
 }
 
 void ListEditingTest::pasteAppendsLikeTheImport() {
@@ -250,6 +262,58 @@ void ListEditingTest::pasteStopsAtTheLimit() {
     QCOMPARE(h.window.messages.size(), 1);
     QCOMPARE(h.window.messages[0].text, OverflowMessage(2));
     QCOMPARE(h.window.messages[0].title, QStringLiteral("提示"));
+}
+
+void ListEditingTest::dropsImportAFileOrPasteText_data() {
+    QTest::addColumn<int>("files"); // copies of a list of www.b.com and c.com
+    QTest::addColumn<QString>("text");
+    QTest::addColumn<bool>("overQueue");
+    QTest::addColumn<bool>("running");
+    QTest::addColumn<bool>("importEnabled");
+    QTest::addColumn<QStringList>("queue"); // empty: the drop is refused
+    QTest::addColumn<QString>("status");
+    const QStringList imported{"b.com", "c.com"};
+    const QString loaded = QStringLiteral("列表加载成功!共2个域名");
+    QTest::newRow("file on the window") << 1 << "" << false << false << true << imported << loaded;
+    QTest::newRow("file during a batch") << 1 << "" << false << true << true << imported << loaded;
+    QTest::newRow("file, import disabled")
+        << 1 << "" << true << false << false << QStringList{} << "";
+    QTest::newRow("two files") << 2 << "" << true << false << true << QStringList{"a.com"}
+                               << "一次只能拖入一个文件";
+    QTest::newRow("text on the queue")
+        << 0 << "www.b.com\r\nc.com" << true << false << true
+        << QStringList{"a.com", "b.com", "c.com"} << "粘贴成功!添加2个域名,共3个域名";
+    QTest::newRow("text beside the queue")
+        << 0 << "b.com" << false << false << true << QStringList{} << "";
+    QTest::newRow("text during a batch")
+        << 0 << "b.com" << true << true << true << QStringList{} << "";
+    QTest::newRow("nothing") << 0 << "" << true << false << true << QStringList{} << "";
+}
+
+void ListEditingTest::dropsImportAFileOrPasteText() {
+    QFETCH(int, files);
+    QFETCH(QString, text);
+    QFETCH(bool, overQueue);
+    QFETCH(bool, running);
+    QFETCH(bool, importEnabled);
+    QFETCH(QStringList, queue);
+    QFETCH(QString, status);
+    QTemporaryDir dir;
+    const QString list = WriteTempFile(dir, "list.txt", "www.b.com\r\nc.com\r\n");
+    QueryHarness h;
+    h.setQueue({"a.com"});
+    if (running) {
+        h.form.Command2_Click();
+    }
+    h.window.buttonEnabled[ButtonId::Command1] = importEnabled;
+    h.window.panels[2] = QStringLiteral("before");
+    const DragData data{QStringList(files, list), text};
+    QCOMPARE(h.form.OLEDragOver(data, overQueue), !queue.isEmpty());
+    h.form.OLEDragDrop(data, overQueue);
+    // A refused drop changes nothing; a file is read without the hint and the dialog.
+    QCOMPARE(h.window.queue, queue.isEmpty() ? QStringList{"a.com"} : queue);
+    QCOMPARE(h.window.panels[2], status.isEmpty() ? QStringLiteral("before") : status);
+    QVERIFY(h.window.messages.isEmpty() && h.window.fileDialogs.isEmpty());
 }
 
 void ListEditingTest::removeDuplicates_data() {

@@ -1,11 +1,11 @@
 // Copy, CSV export and sorting of the results, over the recording fake window.
-#include "core/form1.h"
 #include "core/result_order.h"
 #include "core/results_export.h"
+#include "core/unanswered_entries.h"
 #include "tests/support/fake_window.h"
+#include "tests/support/temp_files.h"
 
 #include <QDir>
-#include <QFile>
 #include <QRegularExpression>
 #include <QTemporaryDir>
 #include <QTest>
@@ -13,6 +13,8 @@
 using namespace shoulu;
 using shoulu::testing::ChooseFile;
 using shoulu::testing::FakeWindow;
+using shoulu::testing::ReadFileBytes;
+using shoulu::testing::WriteTempFile;
 
 namespace {
 
@@ -26,9 +28,12 @@ FakeWindow WithRows(const QList<QStringList> &rows) {
     return window;
 }
 
-QByteArray ReadAll(const QString &path) {
-    QFile file(path);
-    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray("<unreadable>");
+// Added skipped first: the failures are listed before the skipped entries all the same.
+UnansweredEntries OneFailedOneSkipped() {
+    UnansweredEntries entries;
+    entries.addSkipped(QStringLiteral("bad.example.io"));
+    entries.addFailure(QStringLiteral("missing.example.net"), QStringLiteral("未收录"));
+    return entries;
 }
 
 } // namespace
@@ -89,33 +94,35 @@ void ResultsExportTest::exportWritesTheTableAsSevenColumns() {
                  .match(window.saveDialogs[0].initialFolder)
                  .hasMatch(),
              qPrintable(window.saveDialogs[0].initialFolder));
-    QCOMPARE(ReadAll(path), kBom + QStringLiteral("域名,百度收录,百度反链,360收录,360反链,Bing收录,"
-                                                  "Bing反链\r\n"
-                                                  "a.com,1200,34,\"12,345\",7,'=cmd,0\r\n"
-                                                  "中文示例.cn,0,0,,,5,6 / 7\r\n")
-                                       .toUtf8());
+    QCOMPARE(ReadFileBytes(path),
+             kBom + QStringLiteral("域名,百度收录,百度反链,360收录,360反链,Bing收录,"
+                                   "Bing反链\r\n"
+                                   "a.com,1200,34,\"12,345\",7,'=cmd,0\r\n"
+                                   "中文示例.cn,0,0,,,5,6 / 7\r\n")
+                        .toUtf8());
     QVERIFY(window.messages.isEmpty());
     QCOMPARE(window.panels[2],
              QStringLiteral("导出成功!共2个域名,已保存到:%1").arg(QDir::toNativeSeparators(path)));
 
     window.script.answers = {ChooseFile{path}};
-    ExportFailed(window, {{"missing.example.net", "未收录"}, {"bad.example.io", "域名不正确"}});
-    QCOMPARE(ReadAll(path),
+    ExportFailed(window, OneFailedOneSkipped());
+    QCOMPARE(ReadFileBytes(path),
              kBom + QStringLiteral("域名,原因\r\nmissing.example.net,未收录\r\nbad.example.io,"
                                    "域名不正确\r\n")
                         .toUtf8());
+    QCOMPARE(window.panels[2],
+             QStringLiteral("导出成功!共1个未查到的域名，另有1个域名不正确，未查询,"
+                            "已保存到:") +
+                 QDir::toNativeSeparators(path));
     QVERIFY(window.saveDialogs[1].initialFolder.contains(QStringLiteral("/未查到的域名-")));
 }
 
 void ResultsExportTest::exportReplacesOnlyWhenComplete() {
     QTemporaryDir dir;
-    const QString path = dir.filePath(QStringLiteral("old.csv"));
-    QFile old(path);
-    QVERIFY(old.open(QIODevice::WriteOnly));
-    old.write("old contents that are longer than the new ones");
-    old.close();
+    const QString path =
+        WriteTempFile(dir, "old.csv", "old contents that are longer than the new ones");
     QCOMPARE(WriteFileAtomically(path, "new"), QString());
-    QCOMPARE(ReadAll(path), QByteArray("new"));
+    QCOMPARE(ReadFileBytes(path), QByteArray("new"));
     // No temporary file stays behind.
     QCOMPARE(QDir(dir.path()).entryList(QDir::Files), QStringList{"old.csv"});
 }
@@ -133,9 +140,7 @@ void ResultsExportTest::failingOrCancelledExportWritesNothing() {
     QFETCH(bool, cancel);
     QFETCH(QString, name);
     QTemporaryDir dir;
-    QFile file(dir.filePath(QStringLiteral("file.txt")));
-    QVERIFY(file.open(QIODevice::WriteOnly));
-    file.close();
+    WriteTempFile(dir, "file.txt", QByteArray());
     QVERIFY(QDir(dir.path()).mkdir(QStringLiteral("folder")));
     const QStringList before = QDir(dir.path()).entryList(QDir::AllEntries | QDir::NoDotAndDotDot);
     FakeWindow window = WithRows({{"a.com", "1 / 2", "3 / 4", "5 / 6"}});
@@ -181,9 +186,10 @@ void ResultsExportTest::clipboardTexts() {
     CopySelectedResults(window);
     QCOMPARE(window.clipboard, QStringLiteral("kept"));
 
-    CopyFailed(window, {{"missing.example.net", "未收录"}, {"bad.example.io", "域名不正确"}});
+    CopyFailed(window, OneFailedOneSkipped());
     QCOMPARE(window.clipboard,
              QStringLiteral("missing.example.net\t未收录\nbad.example.io\t域名不正确\n"));
+    QCOMPARE(window.panels[2], QStringLiteral("已复制1个未查到的域名，另有1个域名不正确，未查询"));
 }
 
 void ResultsExportTest::sortOrder_data() {

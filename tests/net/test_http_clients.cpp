@@ -89,6 +89,7 @@ private slots:
         certificates_ = shoulu::testing::MakeTestCertificates(&error);
         QVERIFY2(certificates_.has_value(), qPrintable(error));
         client_ = std::make_unique<shoulu::HttpClient>(certificates_->caPem);
+        shoulu::SetProgramClient(client_.get());
         server_ = std::make_unique<HttpsTestServer>(*certificates_);
         QVERIFY(server_->listen());
         untrusted_ =
@@ -107,7 +108,7 @@ private slots:
         untrusted_.reset();
         server_.reset();
         client_.reset();
-        QCOMPARE(shoulu::HttpClient::current(), nullptr);
+        QCOMPARE(shoulu::ProgramClient(), nullptr); // a client going away unsets itself
         QCOMPARE(HttpGet(QStringLiteral("https://127.0.0.1/")), QString()); // no client, no request
     }
 

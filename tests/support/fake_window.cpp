@@ -126,6 +126,10 @@ void FakeWindow::setButtonEnabled(ButtonId button, bool enabled) {
     buttonEnabled[button] = enabled;
 }
 
+bool FakeWindow::isButtonEnabled(ButtonId button) const {
+    return buttonEnabled.value(button);
+}
+
 int FakeWindow::sliderValue() const {
     return slider;
 }
@@ -172,6 +176,10 @@ void FakeWindow::endProgram() {
     if (onEndProgram) {
         onEndProgram();
     }
+}
+
+void FakeWindow::keepAwake(bool on) {
+    awake = on;
 }
 
 int FakeWindow::rowCount() const {

@@ -62,6 +62,7 @@ public:
     QStringList browserUrls;
     int highlights = 0;
     bool ended = false;
+    bool awake = false; // the wake request, as the logic last set it
     QString folder;
 
     // Fires a tick of the timer when it is enabled; returns whether it fired.
@@ -85,6 +86,7 @@ public:
     QString buttonCaption(ButtonId button) const override;
     void setButtonCaption(ButtonId button, const QString &caption) override;
     void setButtonEnabled(ButtonId button, bool enabled) override;
+    bool isButtonEnabled(ButtonId button) const override;
     int sliderValue() const override;
     void setSliderEnabled(bool enabled) override;
     void setLabel2Caption(const QString &caption) override;
@@ -97,6 +99,7 @@ public:
     void openBrowser(const QString &url) override;
     QString programFolder() const override;
     void endProgram() override;
+    void keepAwake(bool on) override;
 
     // Results table reading, clipboard and save dialog: the selected rows are set by the test,
     // and the save dialog answers from the script as the file-open dialog does.

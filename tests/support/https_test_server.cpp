@@ -29,17 +29,18 @@ namespace shoulu::testing {
 
 namespace {
 
-bool RunOpenssl(const QString &folder, const QStringList &arguments, QString *error) {
-    QProcess openssl;
-    openssl.setWorkingDirectory(folder);
-    openssl.setProcessChannelMode(QProcess::MergedChannels);
-    openssl.start(QStringLiteral("openssl"), arguments);
-    if (!openssl.waitForFinished(60000) || openssl.exitStatus() != QProcess::NormalExit ||
-        openssl.exitCode() != 0) {
+// Runs the project's one certificate recipe into folder.
+bool MakeCertificatesIn(const QString &folder, QString *error) {
+    QProcess script;
+    script.setProcessChannelMode(QProcess::MergedChannels);
+    script.start(QStringLiteral("bash"),
+                 {QStringLiteral(SHOULU_SOURCE_DIR "/scripts/make-certificates"), folder});
+    if (!script.waitForFinished(60000) || script.exitStatus() != QProcess::NormalExit ||
+        script.exitCode() != 0) {
         if (error) {
-            *error = QStringLiteral("openssl %1 failed: %2 %3")
-                         .arg(arguments.join(QLatin1Char(' ')), openssl.errorString(),
-                              QString::fromLocal8Bit(openssl.readAll()));
+            *error =
+                QStringLiteral("make-certificates %1 failed: %2 %3")
+                    .arg(folder, script.errorString(), QString::fromLocal8Bit(script.readAll()));
         }
         return false;
     }
@@ -61,54 +62,25 @@ std::optional<TestCertificates> MakeTestCertificates(QString *error) {
         }
         return std::nullopt;
     }
-    const QString dir = folder.path();
-    {
-        QFile extensions(folder.filePath(QStringLiteral("server.ext")));
-        if (!extensions.open(QIODevice::WriteOnly)) {
-            if (error) {
-                *error = extensions.errorString();
-            }
-            return std::nullopt;
-        }
-        extensions.write("subjectAltName=DNS:localhost,IP:127.0.0.1\n"
-                         "basicConstraints=critical,CA:FALSE\n"
-                         "keyUsage=critical,digitalSignature\n"
-                         "extendedKeyUsage=serverAuth\n");
-    }
-    const QStringList ecKey = {
-        QStringLiteral("-newkey"), QStringLiteral("ec"), QStringLiteral("-pkeyopt"),
-        QStringLiteral("ec_paramgen_curve:prime256v1"), QStringLiteral("-nodes")};
-    const QString san = QStringLiteral("subjectAltName=DNS:localhost,IP:127.0.0.1");
-    const QList<QStringList> steps = {
-        QStringList{"req", "-x509"} + ecKey +
-            QStringList{"-keyout", "ca.key", "-out", "ca.pem", "-days", "2", "-subj",
-                        "/CN=shoulu throwaway test CA", "-addext",
-                        "basicConstraints=critical,CA:TRUE", "-addext",
-                        "keyUsage=critical,keyCertSign,cRLSign"},
-        QStringList{"req"} + ecKey +
-            QStringList{"-keyout", "server.key", "-out", "server.csr", "-subj", "/CN=localhost"},
-        QStringList{"x509", "-req", "-in", "server.csr", "-CA", "ca.pem", "-CAkey", "ca.key",
-                    "-CAcreateserial", "-out", "server.pem", "-days", "2", "-extfile",
-                    "server.ext"},
-        QStringList{"req", "-x509"} + ecKey +
-            QStringList{"-keyout", "untrusted.key", "-out", "untrusted.pem", "-days", "2", "-subj",
-                        "/CN=localhost", "-addext", san},
-    };
-    for (const QStringList &step : steps) {
-        if (!RunOpenssl(dir, step, error)) {
-            return std::nullopt;
-        }
+    // The untrusted identity is the same recipe's server certificate under an authority of its
+    // own, which nobody is told to trust.
+    const QString trusted = folder.filePath(QStringLiteral("trusted"));
+    const QString untrusted = folder.filePath(QStringLiteral("untrusted"));
+    if (!MakeCertificatesIn(trusted, error) || !MakeCertificatesIn(untrusted, error)) {
+        return std::nullopt;
     }
     TestCertificates made{
-        ReadFile(folder.filePath("ca.pem")),        ReadFile(folder.filePath("server.pem")),
-        ReadFile(folder.filePath("server.key")),    ReadFile(folder.filePath("untrusted.pem")),
-        ReadFile(folder.filePath("untrusted.key")),
+        ReadFile(trusted + QStringLiteral("/ca.pem")),
+        ReadFile(trusted + QStringLiteral("/server.pem")),
+        ReadFile(trusted + QStringLiteral("/server.key")),
+        ReadFile(untrusted + QStringLiteral("/server.pem")),
+        ReadFile(untrusted + QStringLiteral("/server.key")),
     };
     if (made.caPem.isEmpty() || made.serverCertificatePem.isEmpty() ||
         made.serverKeyPem.isEmpty() || made.untrustedCertificatePem.isEmpty() ||
         made.untrustedKeyPem.isEmpty()) {
         if (error) {
-            *error = QStringLiteral("openssl left a file empty in %1").arg(dir);
+            *error = QStringLiteral("make-certificates left a file empty in %1").arg(folder.path());
         }
         return std::nullopt;
     }

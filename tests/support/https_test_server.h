@@ -15,8 +15,8 @@
 namespace shoulu::testing {
 
 // PEM texts of a throwaway certificate authority, a server certificate it signed and a second
-// server certificate that is self-signed, so nobody trusts it. Both server certificates name
-// localhost and 127.0.0.1 and are valid for two days.
+// server certificate signed by another throwaway authority, so nobody trusts it. Both server
+// certificates name localhost and 127.0.0.1.
 struct TestCertificates {
     QByteArray caPem;
     QByteArray serverCertificatePem;
@@ -25,8 +25,8 @@ struct TestCertificates {
     QByteArray untrustedKeyPem;
 };
 
-// Makes fresh certificates with the openssl command line in a temporary folder. Nothing on
-// failure, with the reason in *error when given.
+// Makes fresh certificates in a temporary folder with scripts/make-certificates (bash and the
+// openssl command). Nothing on failure, with the reason in *error when given.
 std::optional<TestCertificates> MakeTestCertificates(QString *error = nullptr);
 
 using HeaderList = QList<std::pair<QByteArray, QByteArray>>;

@@ -56,7 +56,8 @@ void ChooseIn(QFileDialog &dialog, const QString &path) {
 }
 
 ScriptedWindow::ScriptedWindow(GetFunction get, PostFunction post, ServiceUrls urls)
-    : Form1Window(std::move(get), std::move(post), std::move(urls)) {}
+    : Form1Window(urls.studio, urls.company)
+    , logic_(*this, std::move(get), std::move(post), urls) {}
 
 void ScriptedWindow::setPanelText(int panel, const QString &text) {
     if (panel == 2) {

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "app/program.h"
 #include "tests/support/dialog_script.h"
 #include "ui/form1_window.h"
 
@@ -23,8 +24,9 @@ struct ShownBox {
     Qt::TextFormat format;
 };
 
-// The real main window, with its modal dialogs answered from the test's script instead of a
-// human, the browser recorded instead of launched, and the end recorded instead of exiting.
+// The real main window with its real logic, its modal dialogs answered from the test's script
+// instead of a human, the browser recorded instead of launched, the wake request recorded
+// instead of asked of the system, and the end recorded instead of exiting.
 class ScriptedWindow : public Form1Window {
 public:
     ScriptedWindow(GetFunction get, PostFunction post, ServiceUrls urls);
@@ -34,9 +36,11 @@ public:
     QStringList browserUrls;
     QStringList panel2History;
     int endCalls = 0;
+    bool awake = false;
 
     void openBrowser(const QString &url) override { browserUrls.append(url); }
     void endProgram() override { ++endCalls; }
+    void keepAwake(bool on) override { awake = on; }
     void setPanelText(int panel, const QString &text) override;
 
     template <typename T> T *control(const char *name) const {
@@ -45,6 +49,9 @@ public:
 
 protected:
     int execModal(QDialog &dialog) override;
+
+private:
+    WindowLogic logic_;
 };
 
 // A dialog body that types text into the add-domain dialog, sets its check box and presses 添加.

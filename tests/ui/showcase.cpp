@@ -4,9 +4,10 @@
 //   ui_showcase menu      the batch, then the results table's right-click menu
 //   ui_showcase queue     the batch, then the queue's right-click menu
 //   ui_showcase failed    the batch, then the failed-domains dialog
+#include "app/program.h"
 #include "ui/context_menus.h"
 #include "ui/form1_window.h"
-#include "ui/look.h"
+#include "ui/translations.h"
 
 #include <QApplication>
 #include <QListWidget>
@@ -50,7 +51,7 @@ QString Answer(const QString &url) {
                      count(c[5]));
         }
     }
-    return {};
+    return QStringLiteral(R"({"result":0,"message":"暂无该域名的收录数据"})");
 }
 
 } // namespace
@@ -61,7 +62,13 @@ int main(int argc, char *argv[]) {
     const QByteArray mode = argc > 1 ? QByteArray(argv[1]) : QByteArray();
     const bool results = !mode.isEmpty();
 
-    shoulu::Form1Window window(
+    const shoulu::ServiceUrls urls{
+        QStringLiteral("https://query.invalid"), QStringLiteral("https://version.invalid"),
+        QStringLiteral("https://site.invalid"), QStringLiteral("http://studio.invalid/"),
+        QStringLiteral("http://company.invalid/")};
+    shoulu::Form1Window window(urls.studio, urls.company);
+    shoulu::WindowLogic logic(
+        window,
         [](const QString &url) {
             return shoulu::HttpResult{Answer(url), shoulu::HttpFailure::None};
         },
@@ -69,9 +76,7 @@ int main(int argc, char *argv[]) {
             return QStringLiteral(
                 R"({"result":1,"info":{"version":"2.1.0","sid":"18","must":"0"}})");
         },
-        {QStringLiteral("https://query.invalid"), QStringLiteral("https://version.invalid"),
-         QStringLiteral("https://site.invalid"), QStringLiteral("http://studio.invalid/"),
-         QStringLiteral("http://company.invalid/")});
+        urls);
     window.Form_Load();
 
     QTimer pace;
@@ -82,6 +87,7 @@ int main(int argc, char *argv[]) {
                 domains.append(QString::fromUtf8(sample.domain));
             }
             domains.insert(5, QStringLiteral("bad.example.io"));
+            domains.insert(7, QStringLiteral("missing.example.net"));
             window.appendQueueEntries(domains);
             window.logic().Command2_Click();
             QObject::connect(&pace, &QTimer::timeout, &window, [&window] {

@@ -2,6 +2,7 @@
 // itself, the immediate query and a fresh start on every opening.
 #include "tests/ui/window_harness.h"
 #include "ui/look.h"
+#include "ui/translations.h"
 
 #include <QCheckBox>
 #include <QGroupBox>

@@ -1,6 +1,7 @@
 // The main window as created and loaded: every control where, what and how it should be.
 #include "tests/ui/window_harness.h"
 #include "ui/look.h"
+#include "ui/translations.h"
 
 #include <QFontDatabase>
 #include <QHeaderView>

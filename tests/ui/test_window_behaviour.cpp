@@ -1,8 +1,11 @@
 // The main window at work: the queue's events, the results table's locks, closing, the
 // website buttons, the version check through the real Timer2, the skin and the translations.
+#include "tests/support/temp_files.h"
 #include "tests/ui/window_harness.h"
 #include "ui/context_menus.h"
 #include "ui/look.h"
+#include "ui/skin.h"
+#include "ui/translations.h"
 
 #include <QAction>
 #include <QApplication>
@@ -14,6 +17,7 @@
 #include <QLineEdit>
 #include <QListWidget>
 #include <QMenu>
+#include <QMimeData>
 #include <QMouseEvent>
 #include <QPushButton>
 #include <QSettings>
@@ -23,6 +27,7 @@
 #include <QTemporaryDir>
 #include <QTest>
 #include <QTimer>
+#include <QUrl>
 
 #include <memory>
 
@@ -46,6 +51,33 @@ QStringList Entries(const QListWidget *list) {
         entries.append(list->item(i)->text());
     }
     return entries;
+}
+
+void RightClick(QAbstractScrollArea *area, QPoint at) {
+    QContextMenuEvent event(QContextMenuEvent::Mouse, at, area->viewport()->mapToGlobal(at));
+    QApplication::sendEvent(area->viewport(), &event);
+}
+
+// The menu's items as shown, "-" after a disabled one and "|" for a separator; then it closes.
+QStringList MenuTexts(QMenu *menu) {
+    QStringList texts;
+    for (const QAction *action : menu->actions()) {
+        texts.append(action->isSeparator()
+                         ? QStringLiteral("|")
+                         : action->text() +
+                               (action->isEnabled() ? QString() : QStringLiteral("-")));
+    }
+    menu->hide();
+    return texts;
+}
+
+// Sends a drag event of mime at pos of the window, offering actions; whether it was taken.
+template <typename Event>
+bool SendDrag(QWidget *window, const QMimeData &mime, QPoint pos,
+              Qt::DropActions actions = Qt::CopyAction | Qt::MoveAction) {
+    Event event(pos, actions, &mime, Qt::LeftButton, Qt::NoModifier);
+    QApplication::sendEvent(window, &event);
+    return event.isAccepted();
 }
 
 QString QtSettingsFile() {
@@ -74,6 +106,22 @@ class TestWindowBehaviour : public QObject {
     void clickEntry(int row) {
         QTest::mouseClick(list->viewport(), Qt::LeftButton, {},
                           list->visualItemRect(list->item(row)).center());
+    }
+
+    // A batch over two answered entries, one the service has no data for and one skipped.
+    void runSampleBatch() {
+        window->logic().init();
+        window->missing = {"gone.com"};
+        fillQueue({"b.com", "bad.io", "gone.com", "a.com"});
+        QTest::mouseClick(window->control<QPushButton>("Command2"), Qt::LeftButton);
+        while (window->logic().batchRunning()) {
+            window->logic().Timer1_Timer();
+        }
+        QCOMPARE(table->rowCount(), 2);
+    }
+
+    QAction *action(const char *name) const {
+        return window->findChild<QAction *>(QLatin1String(name));
     }
 
 private slots:
@@ -164,11 +212,8 @@ private slots:
         QFETCH(Qt::MouseButton, button);
         QFile::remove(QtSettingsFile());
         QTemporaryDir dir;
-        const QString path = dir.filePath(QStringLiteral("list.txt"));
-        QFile file(path);
-        QVERIFY(file.open(QIODevice::WriteOnly));
-        file.write("http://www.a.com\r\nb.com\r\n\r\n");
-        file.close();
+        const QString path =
+            shoulu::testing::WriteTempFile(dir, "list.txt", "http://www.a.com\r\nb.com\r\n\r\n");
 
         // Cancelled: still empty, and the next press asks again.
         window->script.answers = {Press(QMessageBox::Ok), shoulu::testing::CancelFile{}};
@@ -335,7 +380,9 @@ private slots:
         QTest::mouseClick(command2, Qt::LeftButton);
         QCOMPARE(command2->text(), QStringLiteral("停止查询"));
         QCOMPARE(window->getUrls.size(), 1);
+        QVERIFY(window->awake);
         QTest::mouseClick(command2, Qt::LeftButton);
+        QVERIFY(!window->awake);
     }
 
     void unreachableEndsAndTicksBehindTheBoxStartNothing() {
@@ -356,84 +403,95 @@ private slots:
         QCOMPARE(window->posts.size(), 1);
     }
 
-    void contextMenusAndShortcutsAreWired() {
-        window->logic().init();
-        fillQueue({"b.com", "bad.io", "a.com"});
-        QTest::mouseClick(window->control<QPushButton>("Command2"), Qt::LeftButton);
-        while (window->logic().batchRunning()) {
-            window->logic().Timer1_Timer();
-        }
-        QCOMPARE(table->rowCount(), 2);
-        auto texts = [](QMenu *menu) {
-            QStringList texts;
-            for (const QAction *action : menu->actions()) {
-                texts.append(action->isSeparator()
-                                 ? QStringLiteral("|")
-                                 : action->text() +
-                                       (action->isEnabled() ? QString() : QStringLiteral("-")));
-            }
-            menu->hide();
-            return texts;
-        };
-        auto rightClick = [](QAbstractScrollArea *area, QPoint at) {
-            QContextMenuEvent event(QContextMenuEvent::Mouse, at,
-                                    area->viewport()->mapToGlobal(at));
-            QApplication::sendEvent(area->viewport(), &event);
-        };
-        shoulu::ContextMenus &menus = window->contextMenus();
-
-        rightClick(table, QPoint(20, 40));
-        QVERIFY(menus.resultsMenu()->isVisible());
-        QCOMPARE(texts(menus.resultsMenu()),
+    void resultsMenuCountsFailedQueriesOnly() {
+        runSampleBatch();
+        RightClick(table, QPoint(20, 40));
+        QVERIFY(window->contextMenus().resultsMenu()->isVisible());
+        QCOMPARE(MenuTexts(window->contextMenus().resultsMenu()),
                  (QStringList{"复制-", "全选", "复制全部(含表头)", "|", "导出CSV...", "|",
                               "未查到的域名(1)...", "导出未查到的域名..."}));
-        // Shortcuts in the table: all rows, then copy them as tab-separated lines.
+    }
+
+    void tableShortcutsCopyRowsAndExportWritesThem() {
+        runSampleBatch();
         table->setFocus();
         QTest::keySequence(table, QKeySequence::SelectAll);
         QTest::keySequence(table, QKeySequence::Copy);
         QCOMPARE(
             QGuiApplication::clipboard()->text(),
             QStringLiteral("b.com\t1200\t34\t560\t7\t89\t0\na.com\t1200\t34\t560\t7\t89\t0\n"));
-
         QTemporaryDir dir;
         const QString path = dir.filePath(QStringLiteral("out.csv"));
         window->script.answers = {shoulu::testing::ChooseFile{path}};
-        menus.resultsMenu()->findChild<QAction *>(QStringLiteral("exportResults"))->trigger();
-        QFile file(path);
-        QVERIFY(file.open(QIODevice::ReadOnly));
-        QVERIFY(file.readAll().startsWith("\xEF\xBB\xBF域名,百度收录"));
+        action("exportResults")->trigger();
+        QVERIFY(shoulu::testing::ReadFileBytes(path).startsWith("\xEF\xBB\xBF域名,百度收录"));
+    }
 
-        // The failed list: copy, then 补查 keeps the rows and queries only the failed entry.
+    void failedDialogListsFailuresFirstAndRechecksThem() {
+        runSampleBatch();
+        // Copy, then 补查 keeps the rows and queries only the failed entry, not the skipped one.
         QString copied;
         window->script.answers = {shoulu::testing::OnDialog([&](QDialog &dialog) {
+            QCOMPARE(dialog.findChild<QLabel *>(QStringLiteral("heading"))->text(),
+                     QStringLiteral("以下1个域名未查到结果，另有1个域名不正确，未查询："));
             QTest::mouseClick(dialog.findChild<QPushButton *>(QStringLiteral("copyButton")),
                               Qt::LeftButton);
             copied = QGuiApplication::clipboard()->text();
             QTest::mouseClick(dialog.findChild<QPushButton *>(QStringLiteral("recheckButton")),
                               Qt::LeftButton);
         })};
-        menus.resultsMenu()->findChild<QAction *>(QStringLiteral("showFailed"))->trigger();
-        QCOMPARE(copied, QStringLiteral("bad.io\t域名不正确\n"));
-        QCOMPARE(Entries(list), QStringList{"bad.io"});
+        action("showFailed")->trigger();
+        QCOMPARE(copied, QStringLiteral("gone.com\t暂无数据\nbad.io\t域名不正确\n"));
+        QCOMPARE(Entries(list), QStringList{"gone.com"});
         QCOMPARE(table->rowCount(), 2);
+    }
 
-        // The queue: its menu, paste into an empty queue by Ctrl+V, dedupe, clear.
-        window->logic().Timer1_Timer();
-        rightClick(list, QPoint(20, 10));
-        QCOMPARE(texts(menus.queueMenu()), (QStringList{"粘贴域名", "去除重复", "清空列表"}));
+    void queueMenuPastesDedupesAndClears() {
+        fillQueue({"a.com"});
+        RightClick(list, QPoint(20, 10));
+        QCOMPARE(MenuTexts(window->contextMenus().queueMenu()),
+                 (QStringList{"粘贴域名", "去除重复", "清空列表"}));
         window->clearQueue();
-        rightClick(list, QPoint(20, 10));
-        QVERIFY(!menus.queueMenu()->isVisible());
+        RightClick(list, QPoint(20, 10));
+        QVERIFY(!window->contextMenus().queueMenu()->isVisible());
+        // Ctrl+V pastes into an empty queue too.
         QGuiApplication::clipboard()->setText(QStringLiteral("www.c.com\r\nc.com\n"));
         list->setFocus();
         QTest::keySequence(list, QKeySequence::Paste);
         QCOMPARE(Entries(list), (QStringList{"c.com", "c.com"}));
-        menus.queueMenu()->findChild<QAction *>(QStringLiteral("removeDuplicates"))->trigger();
+        action("removeDuplicates")->trigger();
         QCOMPARE(Entries(list), QStringList{"c.com"});
         window->script.answers = {Press(QMessageBox::Yes)};
-        menus.queueMenu()->findChild<QAction *>(QStringLiteral("clearQueue"))->trigger();
+        action("clearQueue")->trigger();
         QCOMPARE(window->queueCount(), 0);
         QCOMPARE(window->boxes.last().title, QStringLiteral("提示"));
+    }
+
+    void dropsAreTakenWhereTheyApply() {
+        // No control takes a drop itself: one on a control comes to the window.
+        for (const QWidget *child : window->findChildren<QWidget *>()) {
+            QVERIFY2(!child->acceptDrops(), qPrintable(child->objectName()));
+        }
+        QTemporaryDir dir;
+        QMimeData file;
+        file.setUrls({QUrl::fromLocalFile(
+            shoulu::testing::WriteTempFile(dir, "list.txt", "a.com\r\nb.com\r\n"))});
+        QMimeData text;
+        text.setText(QStringLiteral("www.c.com\r\n"));
+        const QPoint onTable(500, 300);
+        const QPoint onQueue = list->geometry().center();
+        // Text enters over the table: taken as it may still reach the queue, refused there.
+        QVERIFY(SendDrag<QDragEnterEvent>(window.get(), text, onTable));
+        QVERIFY(!SendDrag<QDragMoveEvent>(window.get(), text, onTable));
+        QVERIFY(SendDrag<QDragMoveEvent>(window.get(), text, onQueue));
+        QVERIFY(!SendDrag<QDragMoveEvent>(window.get(), text, onQueue, Qt::MoveAction));
+        QVERIFY(SendDrag<QDragEnterEvent>(window.get(), file, onTable));
+        QVERIFY(SendDrag<QDropEvent>(window.get(), file, onTable));
+        QTRY_COMPARE(Entries(list), (QStringList{"a.com", "b.com"}));
+        QVERIFY(SendDrag<QDragEnterEvent>(window.get(), text, onQueue));
+        QVERIFY(SendDrag<QDropEvent>(window.get(), text, onQueue));
+        QTRY_COMPARE(Entries(list), (QStringList{"a.com", "b.com", "c.com"}));
+        QVERIFY(window->boxes.isEmpty());
     }
 
     void headingClickSortsWhileIdle() {

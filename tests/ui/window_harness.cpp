@@ -24,7 +24,11 @@ TestWindow::TestWindow()
               if (duringGet) {
                   duringGet();
               }
-              return HttpResult{QueryAnswer(DomainOf(url)), HttpFailure::None};
+              const QString domain = DomainOf(url);
+              return HttpResult{missing.contains(domain)
+                                    ? QStringLiteral(R"({"result":0,"message":"暂无数据"})")
+                                    : QueryAnswer(domain),
+                                HttpFailure::None};
           },
           [this](const QString &url, const QString &data) {
               posts.append({url, data});

@@ -15,6 +15,7 @@ public:
     QStringList getUrls;
     QList<QPair<QString, QString>> posts;
     QString versionAnswer;           // the version service's answer; passes by default
+    QStringList missing;             // domains the query service has no data for
     std::function<void()> duringGet; // runs while a query waits for its answer
 };
 
