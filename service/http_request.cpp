@@ -1,18 +1,14 @@
 #include "service/http_request.h"
 
-#include "service/service_logic.h"
+#include "service/limits.h"
 
 #include <QList>
+
+#include <limits>
 
 namespace shoulu {
 
 namespace {
-
-constexpr qsizetype kMaxRequestLine = 8 * 1024;
-// The request line, headers and any chunk trailers of one request together.
-constexpr qsizetype kMaxHeadBytes = 16 * 1024;
-constexpr int kMaxHeadLines = 100;
-constexpr qsizetype kMaxChunkSizeLine = 1024;
 
 bool AllOf(QByteArrayView text, bool (*accept)(char)) {
     if (text.isEmpty()) {
@@ -164,8 +160,9 @@ RequestReader::Step RequestReader::header(const QByteArray &line) {
         if (!AllOf(value, IsDigit)) {
             return fail(400, messages::kBadRequest);
         }
-        // Past the body limit is too large whatever the exact figure.
-        const qint64 length = value.size() > 9 ? kMaxBodyBytes + 1 : value.toLongLong();
+        // Too many digits for a number is too large whatever the exact figure.
+        const qint64 length =
+            value.size() > 18 ? std::numeric_limits<qint64>::max() : value.toLongLong();
         if (contentLength_ >= 0 && contentLength_ != length) {
             return fail(400, messages::kBadRequest);
         }
@@ -192,18 +189,19 @@ RequestReader::Step RequestReader::endOfHead() {
     if (chunked_ && contentLength_ >= 0) {
         return fail(400, messages::kBadRequest);
     }
-    if (contentLength_ > kMaxBodyBytes) {
+    if (chunked_) {
+        return expectBody(0, Phase::ChunkSize);
+    }
+    return contentLength_ > 0 ? expectBody(contentLength_, Phase::Body) : Step::Complete;
+}
+
+// Every body size, announced whole or reached chunk by chunk, is checked here.
+RequestReader::Step RequestReader::expectBody(qint64 size, Phase next) {
+    if (size > kMaxBodyBytes) {
         return fail(413, messages::kBodyTooLarge);
     }
-    if (chunked_) {
-        phase_ = Phase::ChunkSize;
-        return Step::NeedMore;
-    }
-    if (contentLength_ > 0) {
-        phase_ = Phase::Body;
-        return Step::NeedMore;
-    }
-    return Step::Complete;
+    phase_ = next;
+    return Step::NeedMore;
 }
 
 RequestReader::Step RequestReader::chunkSize(const QByteArray &line) {
@@ -213,11 +211,8 @@ RequestReader::Step RequestReader::chunkSize(const QByteArray &line) {
         return fail(400, messages::kBadRequest);
     }
     chunkLeft_ = digits.toLongLong(nullptr, 16);
-    if (request_.body.size() + chunkLeft_ > kMaxBodyBytes) {
-        return fail(413, messages::kBodyTooLarge);
-    }
-    phase_ = chunkLeft_ == 0 ? Phase::Trailers : Phase::ChunkData;
-    return Step::NeedMore;
+    return expectBody(request_.body.size() + chunkLeft_,
+                      chunkLeft_ == 0 ? Phase::Trailers : Phase::ChunkData);
 }
 
 } // namespace shoulu

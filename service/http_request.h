@@ -44,6 +44,7 @@ private:
     Step header(const QByteArray &line);
     Step endOfHead();
     Step chunkSize(const QByteArray &line);
+    Step expectBody(qint64 size, Phase next);
 
     Phase phase_ = Phase::RequestLine;
     HttpRequest request_;

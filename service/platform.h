@@ -1,6 +1,5 @@
 #pragma once
 
-class QAbstractEventDispatcher;
 class QCoreApplication;
 
 namespace shoulu {
@@ -13,10 +12,8 @@ long RaiseDescriptorLimit(long wanted);
 // system has no such signals.
 void QuitOnSignals(QCoreApplication &app);
 
-// Qt's own Unix dispatcher polls every registered socket on each turn of the loop, so thousands
-// of idle connections slow down the busy ones; this one waits with epoll, whose cost grows with
-// the ready sockets only. For a thread's setEventDispatcher, which takes ownership; nullptr where
-// the system has no such call, and Qt's default stays.
-QAbstractEventDispatcher *NewScalableEventDispatcher();
+// Hands memory the process has freed back to the system, where the allocator keeps it
+// otherwise; a no-op elsewhere.
+void ReleaseFreedMemory();
 
 } // namespace shoulu

@@ -16,6 +16,9 @@ struct LogFile {
     qint64 maxBytes = 0;
     // Kept here rather than asked of the file, which costs a system call per line.
     qint64 size = 0;
+    // Where the file is next moved aside: past maxBytes, or a cap further after a failed move.
+    qint64 moveAt = 0;
+    bool moveFailed = false;
 };
 
 // The worker threads log at once; a line is written whole, and the file moved aside once.
@@ -24,6 +27,28 @@ QMutex sinkMutex;
 std::unique_ptr<LogFile> &Sink() {
     static std::unique_ptr<LogFile> sink;
     return sink;
+}
+
+// Moves the file to FILE.1 and starts it afresh. When FILE.1 cannot be replaced, the file goes
+// on growing instead, so no line is lost, and that is said once.
+void MoveAside(LogFile &sink) {
+    const QString path = sink.file.fileName();
+    const QString old = path + QStringLiteral(".1");
+    sink.file.close();
+    QFile::remove(old);
+    if (QFile::rename(path, old)) {
+        sink.size = 0;
+        sink.moveAt = sink.maxBytes;
+    } else {
+        if (!sink.moveFailed) {
+            std::fprintf(stderr,
+                         "shoulu-service: cannot move %s to %s; the log grows past its cap\n",
+                         qUtf8Printable(path), qUtf8Printable(old));
+        }
+        sink.moveFailed = true;
+        sink.moveAt = sink.size + sink.maxBytes;
+    }
+    sink.file.open(QIODevice::WriteOnly | QIODevice::Append | QIODevice::Unbuffered);
 }
 
 } // namespace
@@ -37,6 +62,7 @@ bool LogRequestsToFile(const QString &path, qint64 maxBytes, QString *error) {
         return false;
     }
     sink->size = sink->file.size();
+    sink->moveAt = maxBytes;
     Sink() = std::move(sink);
     return true;
 }
@@ -52,16 +78,8 @@ void LogRequest(const QByteArray &method, const QByteArray &path, int status, qi
         std::fwrite(line.constData(), 1, static_cast<size_t>(line.size()), stderr);
         return;
     }
-    if (sink->size + line.size() > sink->maxBytes) {
-        const QString path = sink->file.fileName();
-        const QString old = path + QStringLiteral(".1");
-        sink->file.close();
-        QFile::remove(old);
-        QFile::rename(path, old);
-        sink->size = 0;
-        if (!sink->file.open(QIODevice::WriteOnly | QIODevice::Truncate | QIODevice::Unbuffered)) {
-            return;
-        }
+    if (sink->size + line.size() > sink->moveAt) {
+        MoveAside(*sink);
     }
     sink->size += qMax<qint64>(0, sink->file.write(line));
 }

@@ -64,7 +64,7 @@ ServiceLogic::ServiceLogic(VersionSettings settings, CountStore *store)
     : settings_(std::move(settings))
     , store_(store) {}
 
-Reply ServiceLogic::handle(const RawRequest &request) {
+Reply ServiceLogic::handle(const HttpRequest &request) {
     QByteArrayView target = request.target;
     // An absolute-form target ("https://host/path") is reduced to its path.
     if (!target.startsWith('/')) {
@@ -116,7 +116,7 @@ Reply ServiceLogic::handle(const RawRequest &request) {
     return ErrorReply(404, messages::kNotFound);
 }
 
-Reply ServiceLogic::webCollection(const RawRequest &request, QByteArrayView rawQuery) {
+Reply ServiceLogic::webCollection(const HttpRequest &request, QByteArrayView rawQuery) {
     Q_UNUSED(request);
     const auto fields = ParseForm(rawQuery);
     if (!fields) {
@@ -163,10 +163,7 @@ Reply ServiceLogic::webCollection(const RawRequest &request, QByteArrayView rawQ
         JsonBody(QJsonObject{{QStringLiteral("result"), 1}, {QStringLiteral("info"), info}})};
 }
 
-Reply ServiceLogic::softVersion(const RawRequest &request) {
-    if (request.body.size() > kMaxBodyBytes) {
-        return ErrorReply(413, messages::kBodyTooLarge);
-    }
+Reply ServiceLogic::softVersion(const HttpRequest &request) {
     const auto fields = ParseForm(request.body);
     if (!fields) {
         return ErrorReply(400, messages::kBadEncoding);

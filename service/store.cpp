@@ -25,6 +25,21 @@ const QString kColumns = QStringLiteral("domain TEXT PRIMARY KEY NOT NULL, "
 constexpr qint64 kMaxLineBytes = 64 * 1024;
 constexpr int kBusyTimeoutMs = 5000;
 
+// Why a data row cannot be stored; empty when it can.
+QString RowFault(const QStringList &fields) {
+    if (fields.size() != kHeader.size()) {
+        return QStringLiteral("expected %1 fields, found %2")
+            .arg(kHeader.size())
+            .arg(fields.size());
+    }
+    for (qsizetype i = 0; i < fields.size(); ++i) {
+        if (fields[i].isEmpty()) {
+            return QStringLiteral("empty ") + kHeader[i];
+        }
+    }
+    return {};
+}
+
 } // namespace
 
 std::optional<QStringList> SplitCsvLine(const QString &line) {
@@ -183,10 +198,12 @@ bool CountStore::importCsv(const QString &csvPath, ImportMode mode, int *importe
         if (bytes.size() > kMaxLineBytes) {
             return fail(where + QStringLiteral(": longer than %1 bytes").arg(kMaxLineBytes));
         }
-        QString line = decoder.decode(bytes);
-        if (decoder.hasError()) {
+        // Each line is checked whole, so a sequence cut short by the end of the file is refused
+        // like any other.
+        if (!bytes.isValidUtf8()) {
             return fail(where + QStringLiteral(": not UTF-8 text; save the file as UTF-8"));
         }
+        QString line = decoder.decode(bytes);
         while (line.endsWith(u'\n') || line.endsWith(u'\r')) {
             line.chop(1);
         }
@@ -205,13 +222,8 @@ bool CountStore::importCsv(const QString &csvPath, ImportMode mode, int *importe
             }
             continue;
         }
-        if (fields->size() != kHeader.size()) {
-            return fail(where + QStringLiteral(": expected %1 fields, found %2")
-                                    .arg(kHeader.size())
-                                    .arg(fields->size()));
-        }
-        if (fields->first().isEmpty()) {
-            return fail(where + QStringLiteral(": empty domain"));
+        if (const QString fault = RowFault(*fields); !fault.isEmpty()) {
+            return fail(where + QStringLiteral(": ") + fault);
         }
         for (int i = 0; i < kHeader.size(); ++i) {
             sql.bindValue(i, fields->at(i).toUtf8());

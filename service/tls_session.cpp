@@ -1,6 +1,7 @@
 #include "service/tls_session.h"
 
 #include <openssl/bio.h>
+#include <openssl/crypto.h>
 #include <openssl/err.h>
 #include <openssl/pem.h>
 #include <openssl/ssl.h>
@@ -63,6 +64,10 @@ QString UseKey(SSL_CTX *context, const QByteArray &keyPem) {
 }
 
 } // namespace
+
+void EndTlsInThisThread() {
+    OPENSSL_thread_stop();
+}
 
 std::shared_ptr<TlsContext> TlsContext::FromPem(const QByteArray &chainPem,
                                                 const QByteArray &keyPem, QString *error) {
@@ -144,6 +149,10 @@ bool TlsSession::readPlain(qsizetype max, QByteArray *plain) {
         return reason == SSL_ERROR_WANT_READ || reason == SSL_ERROR_ZERO_RETURN;
     }
     return true;
+}
+
+bool TlsSession::hasInput() const {
+    return SSL_pending(ssl_) > 0 || BIO_ctrl_pending(SSL_get_rbio(ssl_)) > 0;
 }
 
 void TlsSession::write(const QByteArray &plain) {

@@ -32,6 +32,10 @@ private:
     ssl_ctx_st *context_;
 };
 
+// Frees what OpenSSL keeps for the calling thread (its error queue, among others); for a thread
+// that is about to end and uses TLS no more.
+void EndTlsInThisThread();
+
 // The server side of one TLS connection, kept apart from the socket: the caller hands in what
 // the client sent and sends on what comes out, so it alone decides when to read, and so a
 // connection that has not sent a byte costs no TLS state at all.
@@ -49,6 +53,8 @@ public:
     // Appends at most max decrypted bytes of those received; false on a protocol error. After
     // the client's close_notify nothing more comes.
     bool readPlain(qsizetype max, QByteArray *plain);
+    // Received bytes are waiting to be read, decrypted or not.
+    bool hasInput() const;
     void write(const QByteArray &plain);
     // Tells the client that no more is coming.
     void close();

@@ -1,11 +1,21 @@
 // The hostile side of the load benchmark: runs one kind of attack on shoulu-service for a
-// bounded time while a normal client queries it every 100 ms on a fresh connection, and prints
-// the normal query's latency and the service's peak resident memory.
+// bounded time while a normal client queries it on a fresh connection, and prints the normal
+// query's latency and the service's peak resident memory.
 //   bench_attack_client PORT CERT.pem SERVICE_PID KIND SECONDS QUERY_TARGET
 // KIND: none, handshakes (abandoned and silent TLS handshakes), unread (clients that pipeline
-// requests and never read), slow (2,000 clients sending a header byte every 5 s), or all.
+// requests and never read), slow (2,000 clients sending a header byte every 5 s), tail (clients
+// that always send the start of their next request with the rest of the last), holders (300
+// clients that finish their handshake, then send a request line or nothing, and come straight
+// back when closed), nonreaders (2,000 clients that pipeline and never read), or all: the
+// handshakes, unread, slow and tail attacks at once. The holders matter only at a cap of 300,
+// and 2,000 non-readers beside 2,000 slow clients would pass the default cap of 2,500: each
+// runs on its own.
+// Targets, as the exit status tells: for holders, at least 90 % of the queries (one every
+// 0.5 s) answered, each within 1 s; for the others, every query (one every 0.1 s) answered and
+// the 99th percentile within 100 ms; the service under 300 MB throughout, and for nonreaders
+// under 100 MB 30 s after they have left.
 
-#include "service/platform.h"
+#include "service/epoll_dispatcher.h"
 #include "tests/service/service_harness.h"
 
 #include <QAbstractEventDispatcher>
@@ -20,6 +30,7 @@
 #include <algorithm>
 #include <cstdio>
 #include <cstdlib>
+#include <functional>
 #include <memory>
 #include <vector>
 
@@ -31,12 +42,21 @@ constexpr int kSlowClients = 2000;
 constexpr int kHandshakesPerTick = 20; // every 10 ms: 2,000 a second
 constexpr int kSilentHandshakes = 200;
 constexpr int kUnreadClients = 4;
+constexpr int kTailClients = 2;
+constexpr int kHolders = 300;
+constexpr int kNonReaders = 2000;
+// The largest answer for the fewest bytes asked.
+const QByteArray kUpdatePage =
+    "GET /index.php/Works/detail/sid/18 HTTP/1.1\r\nHost: localhost\r\n\r\n";
 
 struct Attack {
     quint16 port = 0;
     QSslConfiguration tls;
     QByteArray query;
     qint64 pid = 0;
+    // The normal client's pace and patience.
+    std::chrono::milliseconds probeEvery{100};
+    std::chrono::milliseconds probeTimeout{2000};
     std::vector<double> latencies;
     int failures = 0;
     qint64 peakKiB = 0;
@@ -49,6 +69,24 @@ QSslSocket *Connect(Attack &attack, QObject *parent) {
     socket->setPeerVerifyName(QStringLiteral("localhost"));
     socket->connectToHostEncrypted(QStringLiteral("127.0.0.1"), attack.port);
     return socket;
+}
+
+// Runs then once, when the socket is closed or fails, whichever it tells first.
+void OnceGone(QSslSocket *socket, std::function<void()> then) {
+    auto gone = [socket, then, done = std::make_shared<bool>(false)] {
+        if (!std::exchange(*done, true)) {
+            socket->deleteLater();
+            then();
+        }
+    };
+    QObject::connect(socket, &QSslSocket::disconnected, socket, gone);
+    QObject::connect(socket, &QSslSocket::errorOccurred, socket, gone);
+}
+
+// Comes back after a pause once the socket is gone.
+void Again(QSslSocket *socket, QObject *context, std::chrono::milliseconds pause,
+           std::function<void()> again) {
+    OnceGone(socket, [context, pause, again] { QTimer::singleShot(pause, context, again); });
 }
 
 // One normal query on a fresh connection, timed from connect to the complete answer.
@@ -70,7 +108,8 @@ void Probe(Attack &attack, QObject *context) {
            : void(++attack.failures);
         socket->abort();
         socket->deleteLater();
-        QTimer::singleShot(100ms, context, [&attack, context] { Probe(attack, context); });
+        QTimer::singleShot(attack.probeEvery, context,
+                           [&attack, context] { Probe(attack, context); });
     };
     QObject::connect(socket, &QSslSocket::encrypted, socket,
                      [&attack, socket] { socket->write(attack.query); });
@@ -80,15 +119,16 @@ void Probe(Attack &attack, QObject *context) {
             finish(true);
         }
     });
-    QTimer::singleShot(2s, socket, [finish] { finish(false); });
+    QTimer::singleShot(attack.probeTimeout, socket, [finish] { finish(false); });
 }
 
 // A TLS client that sends one byte of a request every 5 s, and comes back when closed.
 void SlowClient(Attack &attack, QObject *context) {
     auto *socket = Connect(attack, context);
     auto *drip = new QTimer(socket);
-    QObject::connect(socket, &QSslSocket::encrypted, socket, [&attack, drip] {
+    QObject::connect(socket, &QSslSocket::encrypted, socket, [&attack, socket, drip] {
         ++attack.open;
+        socket->setProperty("counted", true);
         drip->start(5s);
     });
     QObject::connect(drip, &QTimer::timeout, socket, [&attack, socket] {
@@ -96,29 +136,83 @@ void SlowClient(Attack &attack, QObject *context) {
         socket->write(attack.query.sliced(sent % attack.query.size(), 1));
         socket->setProperty("sent", sent + 1);
     });
-    QObject::connect(socket, &QSslSocket::disconnected, socket, [&attack, socket, context] {
-        attack.open -= socket->isEncrypted() ? 1 : 0;
-        socket->deleteLater();
-        QTimer::singleShot(1s, context, [&attack, context] { SlowClient(attack, context); });
+    // Counted back once, and only if counted: a socket the server closed is no longer
+    // encrypted by the time it says so.
+    QObject::connect(socket, &QSslSocket::disconnected, socket, [&attack, socket] {
+        if (socket->property("counted").toBool()) {
+            socket->setProperty("counted", false);
+            --attack.open;
+        }
     });
+    Again(socket, context, 1s, [&attack, context] { SlowClient(attack, context); });
 }
 
-// A kept-alive client that streams requests and never reads an answer.
-void UnreadClient(Attack &attack, QObject *context) {
+// How a client that never reads sends: a burst of requests each period, while fewer than
+// backlog bytes wait in its own buffer.
+struct Stream {
+    QByteArray request;
+    int perBurst;
+    qint64 backlog;
+    std::chrono::milliseconds every;
+};
+
+// A kept-alive client that streams requests and never reads an answer; one that holds its
+// kernel buffers small, so the answers pile up in the service.
+void UnreadClient(Attack &attack, QObject *context, const Stream &stream) {
     auto *socket = Connect(attack, context);
     socket->setReadBufferSize(1024);
-    const QByteArray burst = attack.query.repeated(200);
+    QObject::connect(socket, &QSslSocket::connected, socket, [socket] {
+        socket->setSocketOption(QAbstractSocket::ReceiveBufferSizeSocketOption, 4096);
+    });
+    const QByteArray burst = stream.request.repeated(stream.perBurst);
     auto *push = new QTimer(socket);
-    QObject::connect(socket, &QSslSocket::encrypted, push, [push] { push->start(10ms); });
-    QObject::connect(push, &QTimer::timeout, socket, [socket, burst] {
-        if (socket->bytesToWrite() < 1024 * 1024) {
+    QObject::connect(socket, &QSslSocket::encrypted, push,
+                     [push, every = stream.every] { push->start(every); });
+    QObject::connect(push, &QTimer::timeout, socket, [socket, burst, backlog = stream.backlog] {
+        if (socket->bytesToWrite() < backlog) {
             socket->write(burst);
         }
     });
-    QObject::connect(socket, &QSslSocket::disconnected, socket, [&attack, socket, context] {
-        socket->deleteLater();
-        QTimer::singleShot(100ms, context, [&attack, context] { UnreadClient(attack, context); });
+    Again(socket, context, 100ms,
+          [&attack, context, stream] { UnreadClient(attack, context, stream); });
+}
+
+// A kept-alive client that sends the rest of each request along with the first 100 bytes of
+// the next, and reads each answer before it goes on: its input always ends mid-request.
+void TailClient(Attack &attack, QObject *context) {
+    auto *socket = Connect(attack, context);
+    const QByteArray request =
+        attack.query.chopped(2) + "X-Pad: " + QByteArray(15000, 'a') + "\r\n\r\n";
+    const auto seen = std::make_shared<QByteArray>();
+    auto round = [socket, request] { socket->write(request.sliced(100) + request.first(100)); };
+    QObject::connect(socket, &QSslSocket::encrypted, socket, [socket, request, round] {
+        socket->write(request.first(100));
+        round();
     });
+    QObject::connect(socket, &QSslSocket::readyRead, socket, [socket, seen, round] {
+        // Only the end is kept, for an answer's mark cut in two.
+        seen->append(socket->readAll());
+        for (qsizetype at = seen->indexOf("\"result\""); at >= 0;
+             at = seen->indexOf("\"result\"", at + 1)) {
+            round();
+        }
+        *seen = seen->right(7);
+    });
+    Again(socket, context, 100ms, [&attack, context] { TailClient(attack, context); });
+}
+
+// A TLS client that holds a place: after its handshake it sends a request line, or nothing,
+// and waits; when closed, it comes straight back.
+void Holder(Attack &attack, QObject *context, bool sendsLine) {
+    auto *socket = Connect(attack, context);
+    const QByteArray line = attack.query.first(attack.query.indexOf("\r\n") + 2);
+    QObject::connect(socket, &QSslSocket::encrypted, socket, [socket, sendsLine, line] {
+        if (sendsLine) {
+            socket->write(line);
+        }
+    });
+    Again(socket, context, 0ms,
+          [&attack, context, sendsLine] { Holder(attack, context, sendsLine); });
 }
 
 // Connects and leaves before or during the handshake, as port checks do; some stay silent.
@@ -143,6 +237,53 @@ void Handshakes(Attack &attack, QObject *context, int *silent) {
     }
 }
 
+// Starts count clients, 1,000 a second in batches of 20 every 20 ms, so their own handshakes do
+// not all land at once: batches of 100 every 0.1 s had the service and the attacker handle a
+// hundred at a time, and a normal query that came just after one waited for all of them.
+void Ramp(QObject *context, int count, std::function<void()> start) {
+    auto *timer = new QTimer(context);
+    QObject::connect(timer, &QTimer::timeout, context,
+                     [timer, count, start, started = 0]() mutable {
+                         for (int i = 0; i < 20 && started < count; ++i, ++started) {
+                             start();
+                         }
+                         if (started == count) {
+                             timer->stop();
+                         }
+                     });
+    timer->start(20ms);
+}
+
+void StartAttack(Attack &attack, const QString &kind, QObject *context, int *silent) {
+    const bool all = kind == QStringLiteral("all");
+    if (all || kind == QStringLiteral("handshakes")) {
+        auto *handshakes = new QTimer(context);
+        QObject::connect(handshakes, &QTimer::timeout, context,
+                         [&attack, context, silent] { Handshakes(attack, context, silent); });
+        handshakes->start(10ms);
+    }
+    for (int i = 0; (all || kind == QStringLiteral("unread")) && i < kUnreadClients; ++i) {
+        UnreadClient(attack, context, {attack.query, 200, 1024 * 1024, 10ms});
+    }
+    for (int i = 0; (all || kind == QStringLiteral("tail")) && i < kTailClients; ++i) {
+        TailClient(attack, context);
+    }
+    if (all || kind == QStringLiteral("slow")) {
+        Ramp(context, kSlowClients, [&attack, context] { SlowClient(attack, context); });
+    }
+    if (kind == QStringLiteral("nonreaders")) {
+        Ramp(context, kNonReaders,
+             // Slower than the few above: 2,000 of them pushing every 10 ms would take a core
+             // of the machine the service is measured on, once the service reads them no more.
+             [&attack, context] {
+                 UnreadClient(attack, context, {kUpdatePage, 100, 64 * 1024, 100ms});
+             });
+    }
+    for (int i = 0; kind == QStringLiteral("holders") && i < kHolders; ++i) {
+        Holder(attack, context, i % 2 == 0);
+    }
+}
+
 } // namespace
 
 int main(int argc, char *argv[]) {
@@ -153,12 +294,13 @@ int main(int argc, char *argv[]) {
     }
     QCoreApplication app(argc, argv);
     const QStringList args = app.arguments();
-    static const QStringList kinds = {QStringLiteral("none"), QStringLiteral("handshakes"),
-                                      QStringLiteral("unread"), QStringLiteral("slow"),
-                                      QStringLiteral("all")};
+    static const QStringList kinds = {"none", "handshakes", "unread",     "slow",
+                                      "tail", "holders",    "nonreaders", "all"};
     if (args.size() != 7 || !kinds.contains(args[4])) {
-        std::fprintf(stderr, "usage: bench_attack_client PORT CERT.pem SERVICE_PID "
-                             "none|handshakes|unread|slow|all SECONDS TARGET\n");
+        std::fprintf(stderr,
+                     "usage: bench_attack_client PORT CERT.pem SERVICE_PID %s SECONDS "
+                     "TARGET\n",
+                     qPrintable(kinds.join(u'|')));
         return 2;
     }
     Attack attack;
@@ -168,33 +310,18 @@ int main(int argc, char *argv[]) {
     attack.pid = args[3].toLongLong();
     attack.query = "GET " + args[6].toLatin1() + " HTTP/1.1\r\nHost: localhost\r\n\r\n";
     const QString kind = args[4];
-    const bool all = kind == QStringLiteral("all");
+    const bool holders = kind == QStringLiteral("holders");
+    if (holders) {
+        attack.probeEvery = 500ms;
+        attack.probeTimeout = 1s;
+    }
 
     // Declared before the attackers' parent: sockets torn down at exit still count themselves.
     int silent = 0;
     QObject context;
-    QTimer handshakes;
-    if (all || kind == QStringLiteral("handshakes")) {
-        QObject::connect(&handshakes, &QTimer::timeout, &context,
-                         [&] { Handshakes(attack, &context, &silent); });
-        handshakes.start(10ms);
-    }
-    for (int i = 0; (all || kind == QStringLiteral("unread")) && i < kUnreadClients; ++i) {
-        UnreadClient(attack, &context);
-    }
-    // The slow clients come in batches, so their own handshakes do not all land at once.
-    QTimer slowStarter;
-    int slowStarted = 0;
-    if (all || kind == QStringLiteral("slow")) {
-        QObject::connect(&slowStarter, &QTimer::timeout, &context, [&] {
-            for (int i = 0; i < 100 && slowStarted < kSlowClients; ++i, ++slowStarted) {
-                SlowClient(attack, &context);
-            }
-        });
-        slowStarter.start(100ms);
-    }
+    StartAttack(attack, kind, &context, &silent);
     QTimer memory;
-    QObject::connect(&memory, &QTimer::timeout, &context, [&] {
+    QObject::connect(&memory, &QTimer::timeout, &app, [&] {
         attack.peakKiB = std::max(attack.peakKiB, shoulu::testing::ResidentKiB(attack.pid));
     });
     memory.start(100ms);
@@ -207,20 +334,45 @@ int main(int argc, char *argv[]) {
     QMetaObject::invokeMethod(&probeContext, [&] { Probe(attack, &probeContext); });
     QTimer::singleShot(std::chrono::seconds(args[5].toInt()), &app, &QCoreApplication::quit);
     app.exec();
-    // The probe's figures are read once its thread has stopped. Nothing is torn down: the
-    // thousands of sockets still open would only be closed by the exit anyway.
+    // The probe's figures are read once its thread has stopped.
     probeThread.quit();
     probeThread.wait();
+
+    // Once the non-readers have left, the service should give their memory back.
+    qint64 afterKiB = -1;
+    if (kind == QStringLiteral("nonreaders")) {
+        for (QTimer *timer : context.findChildren<QTimer *>()) {
+            timer->stop();
+        }
+        for (QSslSocket *socket : context.findChildren<QSslSocket *>()) {
+            socket->disconnect();
+            socket->abort();
+        }
+        QTimer::singleShot(30s, &app, &QCoreApplication::quit);
+        app.exec();
+        afterKiB = shoulu::testing::ResidentKiB(attack.pid);
+    }
 
     std::sort(attack.latencies.begin(), attack.latencies.end());
     const size_t n = attack.latencies.size();
     const double worst = n ? attack.latencies.back() : 0;
     const double p99 = n ? attack.latencies[std::min(n - 1, n * 99 / 100)] : 0;
+    const double peakMB = static_cast<double>(attack.peakKiB) / 1024;
     std::printf("%-11s normal query: %4zu answered, %d failed, p99 %7.1f ms, max %7.1f ms;  "
-                "service RSS max %6.1f MB;  slow clients open %d\n",
-                qPrintable(kind), n, attack.failures, p99, worst,
-                static_cast<double>(attack.peakKiB) / 1024, attack.open);
-    // Exit status: 0 when every probe was answered within 100 ms and memory stayed under 300 MB.
+                "service RSS max %6.1f MB",
+                qPrintable(kind), n, attack.failures, p99, worst, peakMB);
+    if (afterKiB >= 0) {
+        std::printf(", %.1f MB 30 s after they left", static_cast<double>(afterKiB) / 1024);
+    }
+    std::printf(kind == QStringLiteral("slow") || kind == QStringLiteral("all")
+                    ? ";  slow clients open %d\n"
+                    : "\n",
+                attack.open);
+    const bool answered = holders ? double(n) >= 0.9 * double(n + size_t(attack.failures))
+                                  : attack.failures == 0 && p99 <= 100;
+    const bool memoryFine = peakMB < 300 && (afterKiB < 0 || afterKiB < 100 * 1024);
     std::fflush(stdout);
-    std::_Exit(attack.failures == 0 && worst < 100 && attack.peakKiB < 300 * 1024 ? 0 : 1);
+    // Nothing is torn down: the thousands of sockets still open would only be closed by the
+    // exit anyway.
+    std::_Exit(answered && memoryFine ? 0 : 1);
 }

@@ -187,13 +187,15 @@ QString ServiceProcess::log() {
     return QString::fromUtf8(file.readAll());
 }
 
-qint64 ResidentKiB(qint64 pid) {
+qint64 ResidentKiB(qint64 pid, Resident when) {
     QFile status(QStringLiteral("/proc/%1/status").arg(pid));
     if (!status.open(QIODevice::ReadOnly)) {
         return -1;
     }
-    static const QRegularExpression rss(QStringLiteral("VmRSS:\\s+(\\d+) kB"));
-    const auto match = rss.match(QString::fromLatin1(status.readAll()));
+    static const QRegularExpression now(QStringLiteral("VmRSS:\\s+(\\d+) kB"));
+    static const QRegularExpression peak(QStringLiteral("VmHWM:\\s+(\\d+) kB"));
+    const auto match =
+        (when == Resident::Now ? now : peak).match(QString::fromLatin1(status.readAll()));
     return match.hasMatch() ? match.captured(1).toLongLong() : -1;
 }
 

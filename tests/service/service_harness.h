@@ -59,8 +59,10 @@ private:
     quint16 port_ = 0;
 };
 
-// Resident memory of a process in KiB, or -1 where the system does not tell.
-qint64 ResidentKiB(qint64 pid);
+// Resident memory of a process in KiB, now or at its peak so far; -1 where the system does
+// not tell.
+enum class Resident { Now, Peak };
+qint64 ResidentKiB(qint64 pid, Resident when = Resident::Now);
 
 // TLS settings that trust the system's CAs plus caPem.
 QSslConfiguration TrustingConfiguration(const QByteArray &caPem);

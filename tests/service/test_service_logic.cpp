@@ -1,6 +1,6 @@
 #include "net/md5.h"
+#include "service/epoll_dispatcher.h"
 #include "service/form_decode.h"
-#include "service/platform.h"
 #include "service/service_logic.h"
 #include "service/store.h"
 
@@ -231,8 +231,6 @@ private slots:
         QTest::newRow("missing sn") << QByteArray("POST") << v << QByteArray("x=1") << 400;
         QTest::newRow("repeated sn")
             << QByteArray("POST") << v << QByteArray("sn=tandri&sn=tandri") << 400;
-        QTest::newRow("big body") << QByteArray("POST") << v
-                                  << QByteArray("sn=tandri&x=" + QByteArray(65536, 'a')) << 413;
         QTest::newRow("other sid page")
             << QByteArray("GET") << QByteArray("/index.php/Works/detail/sid/19") << QByteArray()
             << 404;
@@ -298,7 +296,7 @@ private slots:
         QString error;
         QVERIFY2(store.open(dir_.filePath(QStringLiteral("t.db")), &error), qPrintable(error));
         ServiceLogic logic({}, &store);
-        const RawRequest query{"GET", QueryTarget("example.com", Token("example.com")), {}};
+        const HttpRequest query{"GET", QueryTarget("example.com", Token("example.com")), {}};
         {
             QSqlDatabase writer = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), "writer");
             writer.setDatabaseName(dir_.filePath(QStringLiteral("t.db")));
@@ -320,6 +318,21 @@ private slots:
         QCOMPARE(reply.status, 503);
         QCOMPARE(Json(reply)[QStringLiteral("message")].toString(), messages::kStoreUnavailable);
     }
+    void unsentShareShrinksPastTheBudget_data() {
+        QTest::addColumn<qint64>("allUnsent");
+        QTest::addColumn<int>("open");
+        QTest::addColumn<qint64>("share");
+        QTest::newRow("within the budget") << kUnsentBudget << 2000 << kMaxUnsentBytes;
+        QTest::newRow("past it") << kUnsentBudget + 1 << 2000 << kUnsentBudget / 2000;
+        QTest::newRow("past it, few open") << kUnsentBudget + 1 << 10 << kMaxUnsentBytes;
+    }
+    void unsentShareShrinksPastTheBudget() {
+        QFETCH(qint64, allUnsent);
+        QFETCH(int, open);
+        QFETCH(qint64, share);
+        QCOMPARE(UnsentShare(allUnsent, open), share);
+    }
+
     void scalableDispatcherRunsTimersSocketsAndPostedCalls() {
         QAbstractEventDispatcher *dispatcher = NewScalableEventDispatcher();
         if (!dispatcher) {

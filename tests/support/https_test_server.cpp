@@ -1,5 +1,7 @@
 #include "tests/support/https_test_server.h"
 
+#include "service/http_response.h"
+
 #include <QDir>
 #include <QFile>
 #include <QHash>
@@ -144,33 +146,6 @@ struct HttpsTestServer::Shared {
 
 namespace {
 
-QByteArray ReasonPhrase(int status) {
-    switch (status) {
-    case 200:
-        return "OK";
-    case 204:
-        return "No Content";
-    case 301:
-        return "Moved Permanently";
-    case 302:
-        return "Found";
-    case 304:
-        return "Not Modified";
-    case 400:
-        return "Bad Request";
-    case 403:
-        return "Forbidden";
-    case 404:
-        return "Not Found";
-    case 500:
-        return "Internal Server Error";
-    case 503:
-        return "Service Unavailable";
-    default:
-        return "Status";
-    }
-}
-
 // A reset rather than an orderly close: the peer sees the connection broken.
 void ResetConnection(QSslSocket *socket) {
 #ifdef Q_OS_UNIX
@@ -302,13 +277,9 @@ private:
             break;
         }
         connection->busy = true;
-        QByteArray head = "HTTP/1.1 " + QByteArray::number(answer.status) + ' ' +
-                          ReasonPhrase(answer.status) + "\r\n";
-        for (const auto &[name, value] : answer.headers) {
-            head += name + ": " + value + "\r\n";
-        }
-        head += "Content-Length: " + QByteArray::number(answer.body.size()) + "\r\n";
-        head += answer.closeAfter ? "Connection: close\r\n\r\n" : "Connection: keep-alive\r\n\r\n";
+        const QByteArray head =
+            ResponseHead(answer.status, answer.headers, answer.body.size(),
+                         answer.closeAfter ? ConnectionHeader::Close : ConnectionHeader::KeepAlive);
 
         // The head goes out with the first piece of the body, later pieces at intervals.
         QList<QByteArray> pieces;
