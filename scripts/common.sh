@@ -10,6 +10,10 @@ PACKAGES=(
     clang-14 libclang-rt-14-dev
 )
 
+# apt-get in a session of its own: a script stopped (by a deadline, say) while dpkg works waits
+# for dpkg to finish rather than leave it half done. The lock wait has a deadline.
+APT_GET=(setsid --wait env DEBIAN_FRONTEND=noninteractive apt-get -o DPkg::Lock::Timeout=600)
+
 # install_packages PKG...: installs those of them that are missing. Waits for another apt run
 # to finish rather than failing.
 install_packages() {
@@ -28,14 +32,15 @@ install_packages() {
     if [ "$(id -u)" -ne 0 ]; then
         sudo=(sudo)
     fi
-    local apt=(env DEBIAN_FRONTEND=noninteractive apt-get -o DPkg::Lock::Timeout=600)
+    local apt=("${APT_GET[@]}")
     "${sudo[@]}" "${apt[@]}" update -q
     "${sudo[@]}" "${apt[@]}" install -y -q --no-install-recommends "${missing[@]}"
 }
 
 # What scripts/package builds the Debian package with (dpkg-shlibdeps, file) and what
-# scripts/package-check checks it with.
-PACKAGING_PACKAGES=(dpkg-dev file lintian desktop-file-utils appstream strace xdotool iproute2 procps)
+# scripts/package-check checks it with (dbus-daemon gives the program its session bus).
+PACKAGING_PACKAGES=(dpkg-dev file lintian desktop-file-utils appstream strace xdotool iproute2 procps
+    dbus-daemon)
 
 install_missing_packages() {
     install_packages "${PACKAGES[@]}"
@@ -62,14 +67,44 @@ local_service_options() {
         -DSHOULU_STUDIO_URL="$1/studio" -DSHOULU_COMPANY_URL="$1/company"
 }
 
-# wait_for SECONDS COMMAND...: polls COMMAND every 0.2 s until it succeeds or time runs out.
+# wait_for SECONDS COMMAND...: polls COMMAND every 0.2 s until it succeeds; when time runs out,
+# says what it waited for and fails.
 wait_for() {
-    local deadline=$((SECONDS + $1))
+    local limit=$1 deadline=$((SECONDS + $1))
     shift
     until "$@"; do
-        [ $SECONDS -ge $deadline ] && return 1
+        if [ $SECONDS -ge $deadline ]; then
+            echo "waited ${limit} s in vain for: $*" >&2
+            return 1
+        fi
         sleep 0.2
     done
+}
+
+# none_alive PID...: whether none of these processes runs any more.
+none_alive() {
+    local pid
+    for pid in "$@"; do
+        if kill -0 "$pid" 2>/dev/null; then
+            return 1
+        fi
+    done
+}
+
+# exit_status SECONDS PID: the exit status of PID, a child of this shell, once it has ended;
+# 124 when it is still running after SECONDS.
+exit_status() {
+    wait_for "$1" none_alive "$2" || return 124
+    wait "$2"
+}
+
+# end_processes PID...: ends those of them still running, killing those that outlast 10 s, and
+# reaps this shell's children among them.
+end_processes() {
+    [ $# -gt 0 ] || return 0
+    kill "$@" 2>/dev/null || true
+    wait_for 10 none_alive "$@" 2>/dev/null || kill -KILL "$@" 2>/dev/null || true
+    wait "$@" 2>/dev/null || true
 }
 
 # start_xvfb DIR: starts a virtual display (its number kept in DIR) as DISPLAY; XVFB_PID is its

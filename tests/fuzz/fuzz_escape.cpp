@@ -3,21 +3,15 @@
 #include "net/gbk.h"
 #include "net/md5.h"
 #include "net/post_form.h"
+#include "tests/fuzz/fuzz_check.h"
 
 #include <QByteArray>
 #include <QString>
 
 #include <cstddef>
 #include <cstdint>
-#include <cstdlib>
 
 namespace {
-
-void Check(bool condition) {
-    if (!condition) {
-        std::abort();
-    }
-}
 
 QString Hex(unsigned char byte) {
     return QStringLiteral("%1").arg(byte, 2, 16, QLatin1Char('0')).toUpper();

@@ -1,6 +1,7 @@
 // toObject and MemberText on arbitrary text. Besides crashes it checks that toObject accepts
 // exactly what the parser accepts and that rewriting numbers changed no structure or value.
 #include "net/json_access.h"
+#include "tests/fuzz/fuzz_check.h"
 
 #include <QJsonArray>
 #include <QJsonDocument>
@@ -9,16 +10,9 @@
 
 #include <cstddef>
 #include <cstdint>
-#include <cstdlib>
 #include <optional>
 
 namespace {
-
-void Check(bool condition) {
-    if (!condition) {
-        std::abort();
-    }
-}
 
 bool IsDigits(const QString &text) {
     const qsizetype first = text.startsWith(QLatin1Char('-')) ? 1 : 0;
