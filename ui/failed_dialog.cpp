@@ -10,8 +10,7 @@
 
 namespace shoulu {
 
-FailedDialog::FailedDialog(const UnansweredEntries &unanswered, bool recheckAllowed,
-                           QWidget *parent)
+FailedDialog::FailedDialog(const BatchLedger &ledger, bool recheckAllowed, QWidget *parent)
     : QDialog(parent, Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
                           Qt::WindowCloseButtonHint | Qt::MSWindowsFixedSizeDialogHint) {
     setObjectName(QStringLiteral("FailedDialog"));
@@ -23,12 +22,13 @@ FailedDialog::FailedDialog(const UnansweredEntries &unanswered, bool recheckAllo
     auto *label = new QLabel(this);
     label->setObjectName(QStringLiteral("heading"));
     label->setTextFormat(Qt::PlainText);
-    label->setText(QStringLiteral("以下%1个域名未查到结果").arg(unanswered.failureCount()) +
-                   SkippedNote(unanswered.skippedCount()) + QStringLiteral("："));
+    const BatchLedger::Tally tally = ledger.tally();
+    label->setText(QStringLiteral("以下%1个域名未查到结果").arg(tally.failed) +
+                   UnansweredNote(tally) + QStringLiteral("："));
     label->setFont(font);
     label->setGeometry(16, 12, 448, 24);
 
-    const QList<FailedEntry> entries = unanswered.listed();
+    const QList<FailedEntry> entries = ledger.listed();
     auto *table = new QTableWidget(static_cast<int>(entries.size()), 2, this);
     table->setObjectName(QStringLiteral("FailedList"));
     table->setGeometry(16, 40, 448, 296);
