@@ -26,12 +26,15 @@ FailedDialog::FailedDialog(const BatchLedger &ledger, bool recheckAllowed, QWidg
     label->setText(QStringLiteral("以下%1个域名未查到结果").arg(tally.failed) +
                    UnansweredNote(tally) + QStringLiteral("："));
     label->setFont(font);
-    label->setGeometry(16, 12, 448, 24);
+    // Two lines: the counts of entries not reached and not correct may follow the failures.
+    label->setWordWrap(true);
+    label->setAlignment(Qt::AlignLeft | Qt::AlignTop);
+    label->setGeometry(16, 10, 448, 46);
 
     const QList<FailedEntry> entries = ledger.listed();
     auto *table = new QTableWidget(static_cast<int>(entries.size()), 2, this);
     table->setObjectName(QStringLiteral("FailedList"));
-    table->setGeometry(16, 40, 448, 296);
+    table->setGeometry(16, 58, 448, 278);
     table->setFont(font);
     table->setHorizontalHeaderLabels({QStringLiteral("域名"), QStringLiteral("原因")});
     table->horizontalHeader()->setFont(font);
