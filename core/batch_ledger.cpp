@@ -10,22 +10,25 @@ const QString kNotReachedReason = QStringLiteral("未查询");
 const QString kWaitingReason = QStringLiteral("查询中");
 } // namespace
 
-BatchLedger::BatchLedger(const QStringList &entries, quint32 serial)
-    : serial_(serial)
-    , running_(true) {
-    entries_.reserve(entries.size());
-    for (const QString &domain : entries) {
-        entries_.append({domain, Fate::NotReached, {}});
+BatchLedger::BatchLedger(int size, quint32 serial)
+    : fates_(size, Fate::NotReached)
+    , serial_(serial)
+    , running_(true) {}
+
+void BatchLedger::finish(bool completed, const std::function<QString(int)> &domainAt) {
+    running_ = false;
+    completed_ = completed;
+    for (int i = 0; i < size(); ++i) {
+        if (fates_[i] == Fate::NotReached || fates_[i] == Fate::Waiting) {
+            domains_.insert(i, domainAt(i));
+        }
     }
 }
 
-void BatchLedger::finish(bool completed) {
-    running_ = false;
-    completed_ = completed;
-}
-
-void BatchLedger::append(const QString &domain) {
-    entries_.append({domain, Fate::NotReached, {}});
+void BatchLedger::grow(int size) {
+    if (size > this->size()) {
+        fates_.resize(size, Fate::NotReached);
+    }
 }
 
 void BatchLedger::moveTo(int index) {
@@ -35,31 +38,31 @@ void BatchLedger::moveTo(int index) {
 }
 
 void BatchLedger::setWaiting(int index) {
-    Entry &entry = entries_[index];
-    if (entry.fate == Fate::NotReached) {
-        entry.fate = Fate::Waiting;
+    if (fates_[index] == Fate::NotReached) {
+        fates_[index] = Fate::Waiting;
     }
 }
 
 void BatchLedger::setAnswered(int index) {
-    entries_[index].fate = Fate::Answered;
-    entries_[index].reason.clear();
+    fates_[index] = Fate::Answered;
+    reasons_.remove(index);
 }
 
-void BatchLedger::setFailed(int index, const QString &reason) {
-    Entry &entry = entries_[index];
-    if (entry.fate != Fate::Answered) {
-        entry.fate = Fate::Failed;
-        entry.reason = reason;
+void BatchLedger::setFailed(int index, const QString &domain, const QString &reason) {
+    if (fates_[index] != Fate::Answered) {
+        fates_[index] = Fate::Failed;
+        domains_.insert(index, domain);
+        reasons_.insert(index, reason);
     }
 }
 
-void BatchLedger::setSkipped(int index) {
-    entries_[index].fate = Fate::Skipped;
+void BatchLedger::setSkipped(int index, const QString &domain) {
+    fates_[index] = Fate::Skipped;
+    domains_.insert(index, domain);
 }
 
-BatchLedger::Heading BatchLedger::headingOf(const Entry &entry) const {
-    switch (entry.fate) {
+BatchLedger::Heading BatchLedger::headingOf(int index) const {
+    switch (fates_[index]) {
     case Fate::Failed:
         return Heading::Failed;
     case Fate::Skipped:
@@ -76,13 +79,13 @@ BatchLedger::Heading BatchLedger::headingOf(const Entry &entry) const {
     if (running_) {
         return Heading::None;
     }
-    return HasDomainSuffix(entry.domain) ? Heading::Unanswered : Heading::Skipped;
+    return HasDomainSuffix(domains_.value(index)) ? Heading::Unanswered : Heading::Skipped;
 }
 
 BatchLedger::Tally BatchLedger::tally() const {
     Tally tally;
-    for (const Entry &entry : entries_) {
-        switch (headingOf(entry)) {
+    for (int i = 0; i < size(); ++i) {
+        switch (headingOf(i)) {
         case Heading::Failed:
             ++tally.failed;
             break;
@@ -107,17 +110,17 @@ bool BatchLedger::isEmpty() const {
 QList<FailedEntry> BatchLedger::listed() const {
     QList<FailedEntry> listed;
     for (const Heading heading : {Heading::Failed, Heading::Unanswered, Heading::Skipped}) {
-        for (const Entry &entry : entries_) {
-            if (headingOf(entry) != heading) {
+        for (int i = 0; i < size(); ++i) {
+            if (headingOf(i) != heading) {
                 continue;
             }
-            QString reason = entry.reason;
+            QString reason = reasons_.value(i);
             if (heading == Heading::Skipped) {
                 reason = kSkipReason;
             } else if (heading == Heading::Unanswered) {
-                reason = entry.fate == Fate::Waiting ? kWaitingReason : kNotReachedReason;
+                reason = fates_[i] == Fate::Waiting ? kWaitingReason : kNotReachedReason;
             }
-            listed.append({entry.domain, reason});
+            listed.append({domains_.value(i), reason});
         }
     }
     return listed;
@@ -125,9 +128,9 @@ QList<FailedEntry> BatchLedger::listed() const {
 
 QStringList BatchLedger::domainsUnder(Heading heading) const {
     QStringList domains;
-    for (const Entry &entry : entries_) {
-        if (headingOf(entry) == heading) {
-            domains.append(entry.domain);
+    for (int i = 0; i < size(); ++i) {
+        if (headingOf(i) == heading) {
+            domains.append(domains_.value(i));
         }
     }
     return domains;

@@ -37,7 +37,7 @@ void Form1::skipFailingRun(int selected) {
     const bool batchRun = ledger_.running() && selected == ledger_.position();
     const auto skip = [this](int index) {
         if (ledger_.running() && index < ledger_.size()) {
-            ledger_.setSkipped(index);
+            ledger_.setSkipped(index, window_.queueEntry(index));
         }
         window_.setPanelText(kMessagePanel, kSkipText);
     };
@@ -75,7 +75,7 @@ void Form1::query(int index, const QString &entry) {
     const bool counted = batch != 0 && ledger_.serial() == batch;
     if (!outcome.row) {
         if (counted) {
-            ledger_.setFailed(index, outcome.reason);
+            ledger_.setFailed(index, entry, outcome.reason);
         }
         // Named after its own entry, with what its batch has still to come: the selection may
         // have moved on during the wait.

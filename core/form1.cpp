@@ -98,7 +98,7 @@ void Form1::recheckFailed() {
 }
 
 void Form1::startBatch(bool keepRows) {
-    ledger_ = BatchLedger(QueueEntries(window_), ++batchStarts_);
+    ledger_ = BatchLedger(window_.queueCount(), ++batchStarts_);
     window_.setButtonCaption(ButtonId::Command2, kRunningCaption);
     window_.keepAwake(true);
     window_.setQueueEnabled(false);
@@ -122,11 +122,8 @@ void Form1::stopBatch() {
 }
 
 void Form1::takeAddedEntries() {
-    if (!ledger_.running()) {
-        return;
-    }
-    for (int i = ledger_.size(); i < window_.queueCount(); ++i) {
-        ledger_.append(window_.queueEntry(i));
+    if (ledger_.running()) {
+        ledger_.grow(window_.queueCount());
     }
 }
 
@@ -207,7 +204,8 @@ void Form1::completeBatch() {
 
 void Form1::endBatch(bool completed) {
     takeAddedEntries();
-    ledger_.finish(completed);
+    // The queue is disabled while a batch runs: it still holds the batch's entries.
+    ledger_.finish(completed, [this](int index) { return window_.queueEntry(index); });
     window_.setTimerEnabled(TimerId::Timer1, false);
     window_.setQueueEnabled(true);
     window_.setButtonCaption(ButtonId::Command2, kIdleCaption);

@@ -8,6 +8,8 @@
 
 namespace shoulu {
 
+namespace {
+
 QStringList QueueEntries(const WindowOps &window) {
     QStringList entries;
     const int count = window.queueCount();
@@ -17,6 +19,8 @@ QStringList QueueEntries(const WindowOps &window) {
     }
     return entries;
 }
+
+} // namespace
 
 void PasteDomains(WindowOps &window) {
     PasteText(window, window.clipboardText(), TextSource::Clipboard);

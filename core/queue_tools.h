@@ -14,8 +14,7 @@ void PasteDomains(WindowOps &window);
 enum class TextSource { Clipboard, Drop };
 // The same with text from source.
 void PasteText(WindowOps &window, const QString &text, TextSource source);
-// The queue's entries in order.
-QStringList QueueEntries(const WindowOps &window);
+
 // Removes every later repeat of an entry (exact text), keeping the order; nothing stays
 // selected when any went. Panel 2 says how many went.
 void RemoveDuplicateEntries(WindowOps &window);

@@ -1,7 +1,6 @@
 #include "core/add_domain.h"
 #include "core/domain_import.h"
 #include "core/domain_rules.h"
-#include "core/queue_tools.h"
 #include "tests/core/query_harness.h"
 #include "tests/support/temp_files.h"
 
@@ -216,7 +215,7 @@ private:
 
     void captionSet(const QString &caption) {
         if (caption == kRunning) {
-            const QStringList queue = QueueEntries(h_.window);
+            const QStringList queue = h_.window.queue;
             batches_.append({queue, queue.size(), {}, {}, {}, h_.window.panel2History.size()});
             open_ = int(batches_.size()) - 1;
             return;

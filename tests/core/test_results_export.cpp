@@ -31,13 +31,12 @@ FakeWindow WithRows(const QList<QStringList> &rows) {
 // A batch stopped after a skip and a failure, before its last entry: the failures are listed
 // first, then the entry not reached, then the skipped one.
 BatchLedger OneFailedOneSkipped() {
-    BatchLedger ledger({QStringLiteral("bad.example.io"), QStringLiteral("missing.example.net"),
-                        QStringLiteral("later.example.com")},
-                       1);
-    ledger.setSkipped(0);
+    const QStringList queue{"bad.example.io", "missing.example.net", "later.example.com"};
+    BatchLedger ledger(int(queue.size()), 1);
+    ledger.setSkipped(0, queue[0]);
     ledger.moveTo(1);
-    ledger.setFailed(1, QStringLiteral("未收录"));
-    ledger.finish(false);
+    ledger.setFailed(1, queue[1], QStringLiteral("未收录"));
+    ledger.finish(false, [&queue](int index) { return queue[index]; });
     return ledger;
 }
 
