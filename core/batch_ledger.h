@@ -57,7 +57,6 @@ public:
     // Forward only, within the entries.
     void moveTo(int index);
 
-    Fate fate(int index) const { return fates_.at(index); }
     // An answer outranks any failure: the same question was answered. An entry asked again
     // keeps its failure until it is answered.
     void setWaiting(int index);

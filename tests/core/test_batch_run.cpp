@@ -292,6 +292,18 @@ private:
                         h_.window.captions.value(ButtonId::Command2) != kRunning)) {
             breaks(QStringLiteral("running, but the window is not set for it"));
         }
+        // The batch's progress: the entries it has reached of all it holds. An entry added
+        // without "query at once" is counted from the next tick on.
+        const BatchLedger &ledger = h_.form.ledger();
+        if (ledger.reached() != (running ? h_.form.batchPos() + 1 : 0) ||
+            (running &&
+             (ledger.size() > h_.window.queueCount() || ledger.reached() > ledger.size()))) {
+            breaks(QStringLiteral("reached %1 of %2 at position %3 of a queue of %4")
+                       .arg(ledger.reached())
+                       .arg(ledger.size())
+                       .arg(h_.form.batchPos())
+                       .arg(h_.window.queueCount()));
+        }
     }
 
     // With nothing more from the user, the batch must end within its entries' number of ticks.
