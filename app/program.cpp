@@ -1,8 +1,10 @@
 #include "app/program.h"
 
+#include "app/startup.h"
 #include "net/code_page.h"
 #include "net/http_get.h"
 #include "net/post_form.h"
+#include "net/protocol.h"
 #include "net/tls_trust.h"
 #include "shoulu_config.h"
 #include "ui/translations.h"
@@ -21,7 +23,10 @@ WindowLogic::WindowLogic(Form1Window &window, GetFunction get, PostFunction post
     : form1_(window, std::move(get), urls.query)
     , versionCheck_(
           window, std::move(post), [this] { form1_.init(); }, urls.version, urls.site) {
-    window.connectLogic(form1_, [this] { versionCheck_.Timer2_Timer(); });
+    window.connectLogic(form1_,
+                        {[this] { versionCheck_.Timer2_Timer(); },
+                         [&window] { ConfirmClose(window); }, [this](bool on) { wake_.hold(on); },
+                         SkinFilePath(window.programFolder()), VersionText(BuiltInVersion())});
 }
 
 Program::Program(const ServiceUrls &urls)

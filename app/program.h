@@ -1,6 +1,7 @@
 #pragma once
 
 #include "app/version_check.h"
+#include "app/wake_request.h"
 #include "core/form1.h"
 #include "net/http_client.h"
 #include "ui/form1_window.h"
@@ -25,8 +26,9 @@ struct ServiceUrls {
 // The addresses fixed at build time.
 ServiceUrls CompiledInUrls();
 
-// The logic behind a main window: Form1 and the version check over it, wired to its events. A
-// window made for a test gets its logic the same way.
+// The logic behind a main window: Form1 and the version check over it, wired to its events, and
+// the start-up pieces the window is handed: the close confirmation, the wake request, the skin
+// and the version text. A window made for a test gets its logic the same way.
 class WindowLogic {
 public:
     WindowLogic(Form1Window &window, GetFunction get, PostFunction post, const ServiceUrls &urls);
@@ -34,6 +36,7 @@ public:
     Form1 &form1() { return form1_; }
 
 private:
+    WakeRequest wake_;
     Form1 form1_;
     VersionCheck versionCheck_;
 };

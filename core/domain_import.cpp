@@ -30,17 +30,30 @@ QString OverflowMessage(qsizetype leftOut) {
         .arg(leftOut);
 }
 
-std::optional<TextLines> LoadListFromFile(const QString &path) {
+ListFileContent LoadListFromFile(const QString &path) {
     QFile file(path);
     if (!file.open(QIODevice::ReadOnly)) {
-        return std::nullopt;
+        return {{}, QStringLiteral("无法读取文件:")};
     }
-    const QByteArray bytes = file.readAll();
-    // readAll cannot tell a read error from the end; a folder or a vanished share ends here.
+    const QString tooLarge = QStringLiteral("文件过大，未加载:");
+    if (!file.isSequential() && file.size() > kMaxListFileBytes) {
+        return {{}, tooLarge};
+    }
+    // A pipe or a device has no size to ask first: it is read up to one byte past the limit.
+    const QByteArray bytes =
+        file.isSequential() ? file.read(kMaxListFileBytes + 1) : file.readAll();
+    // Reading cannot tell an error from the end; a folder or a vanished share ends here.
     if (file.error() != QFileDevice::NoError) {
-        return std::nullopt;
+        return {{}, QStringLiteral("无法读取文件:")};
     }
-    return DecodeListFile(bytes);
+    if (bytes.size() > kMaxListFileBytes) {
+        return {{}, tooLarge};
+    }
+    const bool utf16 = bytes.startsWith("\xFF\xFE") || bytes.startsWith("\xFE\xFF");
+    if (!utf16 && bytes.contains('\0')) {
+        return {{}, QStringLiteral("不是文本文件，未加载:")};
+    }
+    return {DecodeListFile(bytes), {}};
 }
 
 PreparedLines PrepareImportedLines(TextLines text, qsizetype room) {
@@ -75,27 +88,30 @@ void ReportPrepared(WindowOps &window, const QString &done, const PreparedLines 
     }
 }
 
-void Command1_Click(WindowOps &window, const std::function<void(int)> &select) {
+void Command1_Click(WindowOps &window, const std::function<void(int)> &select,
+                    const std::function<void()> &beforeReplace) {
     window.messageBox(FormatHint(), kNoticeTitle, MessageButtons::Ok);
     const std::optional<QString> path =
         window.openFileDialog(kDialogTitle, kDialogFilter, window.programFolder());
     if (path) {
-        ImportListFile(window, *path, select);
+        ImportListFile(window, *path, select, beforeReplace);
     }
 }
 
-void ImportListFile(WindowOps &window, const QString &path,
-                    const std::function<void(int)> &select) {
-    // Read before clearing: a file that cannot be read must not cost the user the queue.
-    std::optional<TextLines> lines = LoadListFromFile(path);
-    if (!lines) {
-        window.setPanelText(kMessagePanel,
-                            QStringLiteral("无法读取文件:") + QDir::toNativeSeparators(path));
+void ImportListFile(WindowOps &window, const QString &path, const std::function<void(int)> &select,
+                    const std::function<void()> &beforeReplace) {
+    // Read before clearing: a file that is not read must not cost the user the queue.
+    ListFileContent content = LoadListFromFile(path);
+    if (!content.notRead.isEmpty()) {
+        window.setPanelText(kMessagePanel, content.notRead + QDir::toNativeSeparators(path));
         return;
+    }
+    if (beforeReplace) {
+        beforeReplace();
     }
     // The lines are prepared before they reach the queue: dropping exactly empty lines and
     // normalising one by one in a list view would cost a repaint per entry.
-    const PreparedLines prepared = PrepareImportedLines(std::move(*lines));
+    const PreparedLines prepared = PrepareImportedLines(std::move(content.text));
     window.clearQueue();
     if (prepared.entries.isEmpty()) {
         ReportPrepared(window, QString(), prepared);

@@ -15,9 +15,17 @@ class WindowOps;
 // The queue's size limit: indexes and counts are signed 16-bit numbers.
 inline constexpr int kMaxQueueEntries = 32767;
 
-// Every line of the file at path, in file order and unchanged; nothing when the file cannot be
-// read whole.
-std::optional<TextLines> LoadListFromFile(const QString &path);
+// No list fits in more: 32,767 domains of the longest name take 8 MB.
+inline constexpr qint64 kMaxListFileBytes = 64 * 1024 * 1024;
+
+// Every line of the file at path, in file order and unchanged; or, when the file is not read,
+// why, as panel 2 says it before the path: it cannot be read whole, it is larger than any list,
+// or it holds NUL bytes without a UTF-16 byte-order mark (a picture, an archive).
+struct ListFileContent {
+    TextLines text;
+    QString notRead;
+};
+ListFileContent LoadListFromFile(const QString &path);
 
 // Lines as the queue takes them: exactly empty lines dropped, each line normalised, and no more
 // than room entries kept; leftOut counts the lines that did not fit, tooLong those left out for
@@ -37,11 +45,13 @@ void ReportPrepared(WindowOps &window, const QString &done, const PreparedLines 
 QString OverflowMessage(qsizetype leftOut);
 
 // The import command: format hint, file dialog, then ImportListFile with the chosen path.
-void Command1_Click(WindowOps &window, const std::function<void(int)> &select);
+void Command1_Click(WindowOps &window, const std::function<void(int)> &select,
+                    const std::function<void()> &beforeReplace = {});
 
 // The queue is replaced by the lines of the file at path without empty ones, each normalised,
-// and select(last entry) runs. A file that cannot be read leaves the queue as it was and says
-// so in panel 2.
-void ImportListFile(WindowOps &window, const QString &path, const std::function<void(int)> &select);
+// and select(last entry) runs; beforeReplace runs first, once the file has been read. A file
+// that is not read leaves the queue as it was and says why in panel 2.
+void ImportListFile(WindowOps &window, const QString &path, const std::function<void(int)> &select,
+                    const std::function<void()> &beforeReplace = {});
 
 } // namespace shoulu

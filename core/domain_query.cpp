@@ -19,61 +19,72 @@ void Form1::List1_Click() {
     const int selected = window_.selectedIndex();
     const QString entry = selected >= 0 ? window_.queueEntry(selected) : QString();
     window_.setQueueToolTip(kToolTipPrefix + entry);
-    if (!queryGate_ || selected < 0) {
+    if (!queryGate() || selected < 0) {
         return;
     }
+    takeAddedEntries();
     if (HasDomainSuffix(entry)) {
-        query(entry);
+        query(selected, entry);
     } else {
-        skipFailingRun(entry, selected);
+        skipFailingRun(selected);
     }
 }
 
 // A run of failing entries is passed over in one loop and the next passing entry is selected
-// once; a nested selection per entry would overflow the stack on a long run.
-void Form1::skipFailingRun(const QString &entry, int selected) {
-    const quint32 batch = currentBatch();
-    const auto skip = [&](const QString &skipped) {
-        if (isCurrent(batch)) {
-            unanswered_.addSkipped(skipped);
+// once; a nested selection per entry would overflow the stack on a long run. The batch's
+// position follows only the batch's own run, never one that a click or cx started.
+void Form1::skipFailingRun(int selected) {
+    const bool batchRun = ledger_.running() && selected == ledger_.position();
+    const auto skip = [this](int index) {
+        if (ledger_.running() && index < ledger_.size()) {
+            ledger_.setSkipped(index, window_.queueEntry(index));
         }
         window_.setPanelText(kMessagePanel, kSkipText);
     };
-    skip(entry);
+    skip(selected);
     const int count = window_.queueCount();
-    while (batchPos_ + 1 < count) {
-        ++batchPos_;
-        const QString next = window_.queueEntry(batchPos_);
-        if (HasDomainSuffix(next)) {
-            select(batchPos_);
+    int at = selected;
+    while (at + 1 < count) {
+        ++at;
+        if (batchRun) {
+            ledger_.moveTo(at);
+        }
+        if (HasDomainSuffix(window_.queueEntry(at))) {
+            select(at);
             return;
         }
-        skip(next);
+        skip(at);
     }
     // The run reached the end: its last entry stays selected, as each skip would have left it.
-    // A position past a shorter queue (imported meanwhile) leaves the selection, and its
-    // tooltip, as they are.
-    if (batchPos_ != selected && batchPos_ < count) {
-        window_.highlightQueueEntry(batchPos_);
-        window_.setQueueToolTip(kToolTipPrefix + window_.queueEntry(batchPos_));
+    if (at != selected) {
+        window_.highlightQueueEntry(at);
+        window_.setQueueToolTip(kToolTipPrefix + window_.queueEntry(at));
     }
 }
 
-void Form1::query(const QString &entry) {
-    const quint32 batch = currentBatch();
+void Form1::query(int index, const QString &entry) {
+    // Only a running batch's queries count in its ledger; cx alone keeps none.
+    const quint32 batch = ledger_.running() && index < ledger_.size() ? ledger_.serial() : 0;
+    if (batch != 0) {
+        ledger_.setWaiting(index);
+    }
     // Ticks, stops and imports may run inside this call; nothing read before it is trusted
     // after it.
     const QueryOutcome outcome = ReadQueryOutcome(get_(QueryUrl(queryBaseUrl_, entry)));
+    // A query that outlived its batch into the next one adds nothing to the new ledger.
+    const bool counted = batch != 0 && ledger_.serial() == batch;
     if (!outcome.row) {
-        if (isCurrent(batch)) {
-            unanswered_.addFailure(entry, outcome.reason);
+        if (counted) {
+            ledger_.setFailed(index, entry, outcome.reason);
         }
-        // Named after its own entry: the selection may have moved on during the wait.
-        reportQuery(entry, QStringLiteral("查询失败(") + outcome.reason + QLatin1Char(')'));
+        // Named after its own entry, with what its batch has still to come: the selection may
+        // have moved on during the wait.
+        reportQuery(entry, QStringLiteral("查询失败(") + outcome.reason + QLatin1Char(')'),
+                    ledger_.remaining());
         return;
     }
-    if (isCurrent(batch)) {
-        unanswered_.removeFailure(entry); // answered after all
+    if (counted) {
+        ledger_.setAnswered(index);
     }
     const int rowIndex = window_.appendRow();
     window_.setRowText(rowIndex, outcome.row->domain);
@@ -82,28 +93,15 @@ void Form1::query(const QString &entry) {
     }
     const int selected = window_.selectedIndex();
     reportQuery(selected >= 0 ? window_.queueEntry(selected) : QString(),
-                QStringLiteral("查询完毕"));
+                QStringLiteral("查询完毕"), window_.queueCount() - selected - 1);
 }
 
-// The counts are those of the queue and selection as they are now, after the wait.
-void Form1::reportQuery(const QString &entry, const QString &outcome) {
-    const int selected = window_.selectedIndex();
-    const int count = window_.queueCount();
-    window_.setPanelText(kMessagePanel,
-                         entry + outcome + QStringLiteral(" | 共：") + QString::number(count) +
-                             QStringLiteral("个域名 | 剩余查询：") +
-                             QString::number(count - selected - 1) + QStringLiteral("个"));
-}
-
-quint32 Form1::currentBatch() const {
-    // Only a batch keeps a list; cx alone does not.
-    return batchRunning_ ? batchStarts_ : 0;
-}
-
-bool Form1::isCurrent(quint32 batch) const {
-    // Batch 0 stands for no batch; a query that outlived its batch into the next one adds
-    // nothing to the new list.
-    return batch != 0 && batch == batchStarts_;
+// The count is that of the queue as it is now, after the wait.
+void Form1::reportQuery(const QString &entry, const QString &outcome, int remaining) {
+    window_.setPanelText(kMessagePanel, entry + outcome + QStringLiteral(" | 共：") +
+                                            QString::number(window_.queueCount()) +
+                                            QStringLiteral("个域名 | 剩余查询：") +
+                                            QString::number(remaining) + QStringLiteral("个"));
 }
 
 } // namespace shoulu

@@ -4,7 +4,6 @@
 #include "core/queue_tools.h"
 #include "core/window_ops.h"
 
-#include <algorithm>
 #include <utility>
 
 namespace shoulu {
@@ -25,7 +24,16 @@ Form1::Form1(WindowOps &window, GetFunction get, QString queryBaseUrl)
     , queryBaseUrl_(std::move(queryBaseUrl)) {}
 
 void Form1::Command1_Click() {
-    shoulu::Command1_Click(window_, [this](int index) { select(index); });
+    shoulu::Command1_Click(
+        window_, [this](int index) { select(index); }, [this] { releaseQueue(); });
+}
+
+// An import replaces the entries a running batch walks: the batch is stopped first, so what it
+// has not reached stays in its ledger for 补查.
+void Form1::releaseQueue() {
+    if (ledger_.running()) {
+        stopBatch();
+    }
 }
 
 bool Form1::OLEDragOver(const DragData &data, bool overQueue) const {
@@ -42,9 +50,11 @@ void Form1::OLEDragDrop(const DragData &data, bool overQueue) {
     if (data.files.size() > 1) {
         window_.setPanelText(kMessagePanel, QStringLiteral("一次只能拖入一个文件"));
     } else if (data.files.size() == 1) {
-        ImportListFile(window_, data.files.first(), [this](int index) { select(index); });
+        ImportListFile(
+            window_, data.files.first(), [this](int index) { select(index); },
+            [this] { releaseQueue(); });
     } else {
-        PasteText(window_, data.text);
+        PasteText(window_, data.text, TextSource::Drop);
     }
 }
 
@@ -54,16 +64,15 @@ void Form1::Command2_Click() {
         window_.messageBox(kEmptyQueueText, kEmptyQueueTitle, MessageButtons::Ok);
         return;
     }
-    const QString caption = window_.buttonCaption(ButtonId::Command2);
-    if (caption == kIdleCaption) {
-        startBatch(false);
-    } else if (caption == kRunningCaption) {
+    if (ledger_.running()) {
         stopBatch();
+    } else {
+        startBatch(false);
     }
 }
 
 bool Form1::queueEditable() const {
-    return !batchRunning_;
+    return !ledger_.running();
 }
 
 bool Form1::hasResults() const {
@@ -71,46 +80,36 @@ bool Form1::hasResults() const {
 }
 
 bool Form1::resultsSortable() const {
-    return !batchRunning_;
+    return !ledger_.running();
 }
 
 bool Form1::canRecheck() const {
-    return !batchRunning_ && !unanswered_.toRecheck().isEmpty() &&
-           window_.buttonCaption(ButtonId::Command2) == kIdleCaption;
+    return !ledger_.toRecheck().isEmpty();
 }
 
 void Form1::recheckFailed() {
     if (!canRecheck()) {
         return;
     }
-    QStringList domains = unanswered_.toRecheck();
-    // The 16-bit queue takes no more; the rest is told as an import tells its overflow.
-    const qsizetype leftOut = std::max<qsizetype>(domains.size() - kMaxQueueEntries, 0);
-    domains.resize(domains.size() - leftOut);
+    // The ledger holds no more entries than the queue did, so they fit.
     window_.clearQueue();
-    window_.appendQueueEntries(domains);
-    if (leftOut > 0) {
-        window_.messageBox(OverflowMessage(leftOut), kNoticeTitle, MessageButtons::Ok);
-    }
+    window_.appendQueueEntries(ledger_.toRecheck());
     startBatch(true);
 }
 
 void Form1::startBatch(bool keepRows) {
+    ledger_ = BatchLedger(window_.queueCount(), ++batchStarts_);
     window_.setButtonCaption(ButtonId::Command2, kRunningCaption);
     window_.keepAwake(true);
     window_.setQueueEnabled(false);
     if (!keepRows) {
         window_.clearRows();
     }
-    unanswered_.clear();
-    completed_ = false;
-    queryGate_ = true;
-    batchRunning_ = true;
-    const quint32 batch = ++batchStarts_;
+    const quint32 batch = ledger_.serial();
     select(0);
     // A stop (or a stop and a new start) pressed while the first query waited has already set
     // the window; the timer must not bring this batch back to life.
-    if (!batchRunning_ || batchStarts_ != batch) {
+    if (!ledger_.running() || ledger_.serial() != batch) {
         return;
     }
     window_.setTimerInterval(TimerId::Timer1, window_.sliderValue() * 1000);
@@ -119,13 +118,13 @@ void Form1::startBatch(bool keepRows) {
 }
 
 void Form1::stopBatch() {
-    // 补查 takes up what the stop left: the entries after the one selected last.
-    QStringList unreached;
-    for (int i = batchPos_ + 1; i < window_.queueCount(); ++i) {
-        unreached.append(window_.queueEntry(i));
+    endBatch(false);
+}
+
+void Form1::takeAddedEntries() {
+    if (ledger_.running()) {
+        ledger_.grow(window_.queueCount());
     }
-    unanswered_.setUnreached(std::move(unreached));
-    returnToIdle();
 }
 
 void Form1::select(int index) {
@@ -137,8 +136,10 @@ void Form1::select(int index) {
 }
 
 void Form1::List1_DblClick() {
+    // The queue is disabled while a batch runs; a double-click whose first click started one
+    // must not take an entry from under it.
     const int selected = window_.selectedIndex();
-    if (selected >= 0) {
+    if (selected >= 0 && queueEditable()) {
         window_.removeQueueEntry(selected);
     }
 }
@@ -150,22 +151,27 @@ void Form1::List1_MouseDown() {
 }
 
 void Form1::Timer1_Timer() {
-    const int count = window_.queueCount();
-    if (count < 2 || batchPos_ + 1 >= count) {
+    if (!ledger_.running()) {
+        return; // a tick that was due when the batch ended
+    }
+    takeAddedEntries();
+    const int next = ledger_.position() + 1;
+    if (next >= ledger_.size()) {
         completeBatch();
         return;
     }
-    const quint32 batch = batchStarts_;
-    ++batchPos_;
-    select(batchPos_);
+    const quint32 batch = ledger_.serial();
+    ledger_.moveTo(next);
+    select(next);
     // The batch ends by its own position, not by the selection: an entry added and queried
     // meanwhile is selected last without being the batch's end. A tick run inside the query's
     // wait may have completed the batch already; the completion is then told again, over the
     // late query's text. A stop or a new start meanwhile stands.
-    if (batchStarts_ != batch) {
+    if (ledger_.serial() != batch) {
         return;
     }
-    if (batchRunning_ ? batchPos_ + 1 >= window_.queueCount() : completed_) {
+    takeAddedEntries();
+    if (ledger_.running() ? ledger_.position() + 1 >= ledger_.size() : ledger_.completed()) {
         completeBatch();
     }
 }
@@ -180,31 +186,30 @@ void Form1::init() {
 }
 
 void Form1::cx() {
-    queryGate_ = true;
+    ++immediateQueries_;
     select(window_.queueCount() - 1);
-    // The gate ends as the batch state now is rather than as it was found: a batch may have
-    // been started or stopped while the query waited.
-    queryGate_ = batchRunning_;
+    --immediateQueries_;
 }
 
 void Form1::completeBatch() {
-    const QString text =
-        unanswered_.failureCount() == 0
-            ? kCompletedText
-            : kCompletedText + QStringLiteral(" 其中%1个未查到").arg(unanswered_.failureCount());
-    window_.setPanelText(kMessagePanel, text);
-    returnToIdle();
-    completed_ = true;
+    const qsizetype failed = ledger_.tally().failed;
+    window_.setPanelText(kMessagePanel,
+                         failed == 0
+                             ? kCompletedText
+                             : kCompletedText + QStringLiteral(" 其中%1个未查到").arg(failed));
+    if (ledger_.running()) {
+        endBatch(true);
+    }
 }
 
-void Form1::returnToIdle() {
+void Form1::endBatch(bool completed) {
+    takeAddedEntries();
+    // The queue is disabled while a batch runs: it still holds the batch's entries.
+    ledger_.finish(completed, [this](int index) { return window_.queueEntry(index); });
     window_.setTimerEnabled(TimerId::Timer1, false);
     window_.setQueueEnabled(true);
     window_.setButtonCaption(ButtonId::Command2, kIdleCaption);
-    queryGate_ = false;
     window_.setSliderEnabled(true);
-    batchPos_ = 0;
-    batchRunning_ = false;
     window_.keepAwake(false);
 }
 

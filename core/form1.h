@@ -1,6 +1,6 @@
 #pragma once
 
-#include "core/unanswered_entries.h"
+#include "core/batch_ledger.h"
 #include "net/http_client.h"
 
 #include <QList>
@@ -55,9 +55,13 @@ public:
     // Queries the last queue entry at once.
     void cx();
 
-    bool queryGate() const { return queryGate_; }
-    qint16 batchPos() const { return batchPos_; }
-    bool batchRunning() const { return batchRunning_; }
+    // On while a batch runs and while cx's query runs.
+    bool queryGate() const { return ledger_.running() || immediateQueries_ > 0; }
+    qint16 batchPos() const { return static_cast<qint16>(ledger_.position()); }
+    bool batchRunning() const { return ledger_.running(); }
+    // The running or last batch: what became of each of its entries, how far it has come
+    // (reached() of size()), and what the window says about it.
+    const BatchLedger &ledger() const { return ledger_; }
 
     // What the view may offer at the moment. The queue is edited (paste, dedupe, clear) only
     // while no batch runs, as it is disabled then; copy and export need rows; a heading click
@@ -66,11 +70,9 @@ public:
     bool hasResults() const;
     bool resultsSortable() const;
 
-    // The entries of the current or last batch that gave no row.
-    const UnansweredEntries &unanswered() const { return unanswered_; }
-    // 补查: replaces the queue with the failed entries, and after a stop the entries the batch
-    // never reached, and queries them in a batch that keeps the rows already in the table. Only
-    // while idle and when there is something to query.
+    // 补查: replaces the queue with the last batch's entries that have no answer, the failed ones
+    // first, and queries them in a batch that keeps the rows already in the table. Only while
+    // idle and when there is something to query.
     bool canRecheck() const;
     void recheckFailed();
 
@@ -78,27 +80,24 @@ private:
     void startBatch(bool keepRows);
     void stopBatch();
     void completeBatch();
-    // What a stop and a completion both do: timer off, queue and slider back, caption "批量查询".
-    void returnToIdle();
-    void skipFailingRun(const QString &entry, int selected);
-    void query(const QString &entry);
-    void reportQuery(const QString &entry, const QString &outcome);
-    // The running batch's number, 0 when none runs; and whether a number is still the running or
-    // last run batch's, whose list a query adds to.
-    quint32 currentBatch() const;
-    bool isCurrent(quint32 batch) const;
+    // What a stop and a completion both do: the ledger closed, timer off, queue and slider
+    // back, caption "批量查询".
+    void endBatch(bool completed);
+    // Entries appended to the queue while the batch runs become the batch's too.
+    void takeAddedEntries();
+    void releaseQueue();
+    void skipFailingRun(int selected);
+    void query(int index, const QString &entry);
+    void reportQuery(const QString &entry, const QString &outcome, int remaining);
 
     WindowOps &window_;
     GetFunction get_;
     QString queryBaseUrl_;
-    bool queryGate_ = false;
-    qint16 batchPos_ = 0;
-    bool batchRunning_ = false;
-    // Counts batch starts, so a query that waited can tell whether its batch is still the one
-    // whose failures it adds to.
+    // Counts batch starts, so a query that waited can tell whether its batch is still the
+    // ledger's.
     quint32 batchStarts_ = 0;
-    bool completed_ = false; // the last batch ran to its end rather than being stopped
-    UnansweredEntries unanswered_;
+    int immediateQueries_ = 0; // cx calls under way
+    BatchLedger ledger_;
 };
 
 } // namespace shoulu

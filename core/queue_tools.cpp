@@ -23,21 +23,24 @@ QStringList QueueEntries(const WindowOps &window) {
 } // namespace
 
 void PasteDomains(WindowOps &window) {
-    PasteText(window, window.clipboardText());
+    PasteText(window, window.clipboardText(), TextSource::Clipboard);
 }
 
-void PasteText(WindowOps &window, const QString &text) {
+void PasteText(WindowOps &window, const QString &text, TextSource source) {
+    const bool dropped = source == TextSource::Drop;
     // The text is split in one pass; a line no domain can be is never copied.
     const PreparedLines prepared =
         PrepareImportedLines(SplitLines(text), kMaxQueueEntries - window.queueCount());
     QString done;
     if (!prepared.entries.isEmpty()) {
         window.appendQueueEntries(prepared.entries);
-        done = QStringLiteral("粘贴成功!添加%1个域名,共%2个域名")
+        done = (dropped ? QStringLiteral("拖入成功!添加%1个域名,共%2个域名")
+                        : QStringLiteral("粘贴成功!添加%1个域名,共%2个域名"))
                    .arg(prepared.entries.size())
                    .arg(window.queueCount());
     } else if (prepared.leftOut == 0) {
-        done = QStringLiteral("剪贴板中没有可添加的域名");
+        done = dropped ? QStringLiteral("拖入的文本中没有可添加的域名")
+                       : QStringLiteral("剪贴板中没有可添加的域名");
     }
     ReportPrepared(window, done, prepared);
 }

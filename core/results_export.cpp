@@ -1,7 +1,7 @@
 #include "core/results_export.h"
 
+#include "core/batch_ledger.h"
 #include "core/result_row.h"
-#include "core/unanswered_entries.h"
 #include "core/window_ops.h"
 
 #include <QDir>
@@ -206,18 +206,19 @@ void ExportResults(WindowOps &window) {
                   QStringLiteral("导出成功!共%1个域名,已保存到:").arg(rows.size()));
 }
 
-void ExportFailed(WindowOps &window, const UnansweredEntries &entries) {
+void ExportFailed(WindowOps &window, const BatchLedger &ledger) {
+    const BatchLedger::Tally tally = ledger.tally();
     ExportRecords(window, QStringLiteral("未查到的域名"),
-                  Records{FailedHeadings()} + FailedRecords(entries.listed()),
-                  QStringLiteral("导出成功!共%1个未查到的域名").arg(entries.failureCount()) +
-                      SkippedNote(entries.skippedCount()) + QStringLiteral(",已保存到:"));
+                  Records{FailedHeadings()} + FailedRecords(ledger.listed()),
+                  QStringLiteral("导出成功!共%1个未查到的域名").arg(tally.failed) +
+                      UnansweredNote(tally) + QStringLiteral(",已保存到:"));
 }
 
-void CopyFailed(WindowOps &window, const UnansweredEntries &entries) {
-    window.setClipboardText(TabSeparatedText(FailedRecords(entries.listed())));
-    window.setPanelText(kMessagePanel,
-                        QStringLiteral("已复制%1个未查到的域名").arg(entries.failureCount()) +
-                            SkippedNote(entries.skippedCount()));
+void CopyFailed(WindowOps &window, const BatchLedger &ledger) {
+    const BatchLedger::Tally tally = ledger.tally();
+    window.setClipboardText(TabSeparatedText(FailedRecords(ledger.listed())));
+    window.setPanelText(kMessagePanel, QStringLiteral("已复制%1个未查到的域名").arg(tally.failed) +
+                                           UnansweredNote(tally));
 }
 
 } // namespace shoulu

@@ -9,7 +9,7 @@
 namespace shoulu {
 
 class WindowOps;
-class UnansweredEntries;
+class BatchLedger;
 struct FailedEntry;
 
 // One exported line: a list of cells.
@@ -45,8 +45,9 @@ QString ProposedCsvName(const QString &stem, const QDateTime &now);
 void CopySelectedResults(WindowOps &window);
 void CopyAllResults(WindowOps &window);
 void ExportResults(WindowOps &window);
-// The unanswered entries as listed: the failures, then the skipped entries.
-void ExportFailed(WindowOps &window, const UnansweredEntries &entries);
-void CopyFailed(WindowOps &window, const UnansweredEntries &entries);
+// The batch's entries without an answer, as listed: the failures, the entries not reached, then
+// the skipped entries.
+void ExportFailed(WindowOps &window, const BatchLedger &ledger);
+void CopyFailed(WindowOps &window, const BatchLedger &ledger);
 
 } // namespace shoulu

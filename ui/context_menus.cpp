@@ -55,14 +55,14 @@ ContextMenus::ContextMenus(QListWidget &list1, QTableWidget &listview1, WindowOp
     });
     resultsMenu_->addSeparator();
     failedAction_ = addAction(resultsMenu_, "showFailed", FailedCaption(0), [this] {
-        if (!form_.unanswered().isEmpty()) {
+        if (!form_.ledger().isEmpty()) {
             showFailedDialog();
         }
     });
     exportFailedAction_ =
         addAction(resultsMenu_, "exportFailed", QStringLiteral("导出未查到的域名..."), [this] {
-            if (!form_.unanswered().isEmpty()) {
-                ExportFailed(window_, form_.unanswered());
+            if (!form_.ledger().isEmpty()) {
+                ExportFailed(window_, form_.ledger());
             }
         });
 
@@ -141,15 +141,16 @@ void ContextMenus::openQueueMenu(QPoint pos) {
 
 void ContextMenus::updateResultsMenu() {
     const bool hasRows = form_.hasResults();
-    const UnansweredEntries &unanswered = form_.unanswered();
+    const BatchLedger &ledger = form_.ledger();
     for (QAction *action : resultsMenu_->actions()) {
         action->setEnabled(hasRows);
     }
     copyAction_->setEnabled(!window_.selectedRows().isEmpty());
-    // The caption counts failed queries only, as the completion text does.
-    failedAction_->setText(FailedCaption(unanswered.failureCount()));
-    failedAction_->setEnabled(!unanswered.isEmpty());
-    exportFailedAction_->setEnabled(!unanswered.isEmpty());
+    // The caption counts failed queries only, as the completion text does; the item opens
+    // whenever the batch left anything without an answer, failed or not.
+    failedAction_->setText(FailedCaption(ledger.tally().failed));
+    failedAction_->setEnabled(!ledger.isEmpty());
+    exportFailedAction_->setEnabled(!ledger.isEmpty());
 }
 
 void ContextMenus::openResultsMenu(QPoint pos) {
@@ -159,7 +160,7 @@ void ContextMenus::openResultsMenu(QPoint pos) {
 
 void ContextMenus::showFailedDialog() {
     // A batch may go on while the dialog is open; it shows, and copies, what it opened with.
-    const UnansweredEntries shown = form_.unanswered();
+    const BatchLedger shown = form_.ledger();
     FailedDialog dialog(shown, form_.canRecheck(), listview1_.window());
     dialog.onCopy = [this, &shown] { CopyFailed(window_, shown); };
     if (execModal_(dialog) == QDialog::Accepted) {

@@ -10,8 +10,7 @@
 
 namespace shoulu {
 
-FailedDialog::FailedDialog(const UnansweredEntries &unanswered, bool recheckAllowed,
-                           QWidget *parent)
+FailedDialog::FailedDialog(const BatchLedger &ledger, bool recheckAllowed, QWidget *parent)
     : QDialog(parent, Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
                           Qt::WindowCloseButtonHint | Qt::MSWindowsFixedSizeDialogHint) {
     setObjectName(QStringLiteral("FailedDialog"));
@@ -23,15 +22,19 @@ FailedDialog::FailedDialog(const UnansweredEntries &unanswered, bool recheckAllo
     auto *label = new QLabel(this);
     label->setObjectName(QStringLiteral("heading"));
     label->setTextFormat(Qt::PlainText);
-    label->setText(QStringLiteral("以下%1个域名未查到结果").arg(unanswered.failureCount()) +
-                   SkippedNote(unanswered.skippedCount()) + QStringLiteral("："));
+    const BatchLedger::Tally tally = ledger.tally();
+    label->setText(QStringLiteral("以下%1个域名未查到结果").arg(tally.failed) +
+                   UnansweredNote(tally) + QStringLiteral("："));
     label->setFont(font);
-    label->setGeometry(16, 12, 448, 24);
+    // Two lines: the counts of entries not reached and not correct may follow the failures.
+    label->setWordWrap(true);
+    label->setAlignment(Qt::AlignLeft | Qt::AlignTop);
+    label->setGeometry(16, 10, 448, 46);
 
-    const QList<FailedEntry> entries = unanswered.listed();
+    const QList<FailedEntry> entries = ledger.listed();
     auto *table = new QTableWidget(static_cast<int>(entries.size()), 2, this);
     table->setObjectName(QStringLiteral("FailedList"));
-    table->setGeometry(16, 40, 448, 296);
+    table->setGeometry(16, 58, 448, 278);
     table->setFont(font);
     table->setHorizontalHeaderLabels({QStringLiteral("域名"), QStringLiteral("原因")});
     table->horizontalHeader()->setFont(font);

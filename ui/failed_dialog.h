@@ -1,6 +1,6 @@
 #pragma once
 
-#include "core/unanswered_entries.h"
+#include "core/batch_ledger.h"
 
 #include <QDialog>
 #include <QList>
@@ -9,15 +9,14 @@
 
 namespace shoulu {
 
-// The unanswered entries of the last batch with their reasons, the failed queries first, and
-// three buttons: 复制 runs onCopy
-// and keeps the dialog open, 补查 accepts it, 关闭 rejects it. Built afresh for every opening.
+// The entries of the last batch without an answer, with their reasons: the failed queries, the
+// entries not reached, the skipped ones; and three buttons: 复制 runs onCopy and keeps the dialog
+// open, 补查 accepts it, 关闭 rejects it. Built afresh for every opening.
 class FailedDialog : public QDialog {
     Q_OBJECT
 
 public:
-    FailedDialog(const UnansweredEntries &unanswered, bool recheckAllowed,
-                 QWidget *parent = nullptr);
+    FailedDialog(const BatchLedger &ledger, bool recheckAllowed, QWidget *parent = nullptr);
 
     std::function<void()> onCopy;
 };

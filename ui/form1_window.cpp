@@ -1,9 +1,7 @@
 #include "ui/form1_window.h"
 
-#include "app/startup.h"
 #include "core/add_domain.h"
 #include "core/form1.h"
-#include "net/protocol.h"
 #include "ui/column_lock.h"
 #include "ui/context_menus.h"
 #include "ui/form1_layout.h"
@@ -66,8 +64,9 @@ Form1Window::Form1Window(QString studioUrl, QString companyUrl, QWidget *parent)
 
 Form1Window::~Form1Window() = default;
 
-void Form1Window::connectLogic(Form1 &form1, std::function<void()> versionTick) {
+void Form1Window::connectLogic(Form1 &form1, StartupHooks hooks) {
     form1_ = &form1;
+    startup_ = std::move(hooks);
     connect(buttons_[0], &QPushButton::clicked, this, [&form1] { form1.Command1_Click(); });
     connect(buttons_[1], &QPushButton::clicked, this, [&form1] { form1.Command2_Click(); });
     connect(buttons_[2], &QPushButton::clicked, this, [this] { openBrowser(studioUrl_); });
@@ -80,7 +79,7 @@ void Form1Window::connectLogic(Form1 &form1, std::function<void()> versionTick) 
     list1->onDoubleClick = [&form1] { form1.List1_DblClick(); };
     connect(slider1_, &QSlider::valueChanged, this, [&form1] { form1.Slider1_Scroll(); });
     connect(timer1_, &QTimer::timeout, this, [&form1] { form1.Timer1_Timer(); });
-    connect(timer2_, &QTimer::timeout, this, std::move(versionTick));
+    connect(timer2_, &QTimer::timeout, this, [this] { startup_.versionTick(); });
     contextMenus_ = std::make_unique<ContextMenus>(
         *list1_, *listview1_, *this, form1, [this](QDialog &dialog) { return execModal(dialog); });
     sorting_ =
@@ -88,12 +87,12 @@ void Form1Window::connectLogic(Form1 &form1, std::function<void()> versionTick) 
 }
 
 void Form1Window::Form_Load() {
-    SkinH_AttachEx(SkinFilePath(programFolder()), QString());
+    SkinH_AttachEx(startup_.skinFile, QString());
     setWindowIcon(QIcon());
     LockColumnWidths(*listview1_->horizontalHeader());
     CentreFrameOnScreen(*this);
     show();
-    setPanelText(kVersionPanel, VersionText(BuiltInVersion()));
+    setPanelText(kVersionPanel, startup_.versionText);
 }
 
 void Form1Window::queueSelectionChanged() {
@@ -124,9 +123,10 @@ int Form1Window::execModal(QDialog &dialog) {
 }
 
 void Form1Window::closeEvent(QCloseEvent *event) {
-    // A confirmed close ends the program inside ConfirmClose; the window never closes itself.
+    // A confirmed close ends the program inside the confirmation; the window never closes
+    // itself.
     event->ignore();
-    ConfirmClose(*this);
+    startup_.confirmClose();
 }
 
 bool Form1Window::overQueue(QPointF position) const {

@@ -1,6 +1,5 @@
 #pragma once
 
-#include "app/wake_request.h"
 #include "core/form1.h"
 #include "core/window_ops.h"
 
@@ -24,6 +23,17 @@ namespace shoulu {
 class ContextMenus;
 class ResultsSorting;
 
+// What the start-up layer, which stands above the window, hands it: Timer2's tick (the version
+// check), what a close asks, the request to the system to stay awake, and the texts of the
+// start-up sequence.
+struct StartupHooks {
+    std::function<void()> versionTick;
+    std::function<void()> confirmClose;
+    std::function<void(bool)> holdAwake;
+    QString skinFile;
+    QString versionText;
+};
+
 // The main window (Form1) as a view: it lays out every control (form1_layout.cpp), implements the
 // window operations for the logic (form1_window_ops.cpp), and routes each event to the handler of
 // the same name of the Form1 it is connected to.
@@ -38,9 +48,10 @@ public:
     Form1Window(QString studioUrl, QString companyUrl, QWidget *parent = nullptr);
     ~Form1Window() override;
 
-    // Routes the controls' events to form1 and Timer2's tick to versionTick, and sets up the
-    // menus and the sorting, which ask form1 what they may offer. Once, before Form_Load.
-    void connectLogic(Form1 &form1, std::function<void()> versionTick);
+    // Routes the controls' events to form1 and Timer2's tick, a close and the wake request to the
+    // hooks, and sets up the menus and the sorting, which ask form1 what they may offer. Once,
+    // before Form_Load.
+    void connectLogic(Form1 &form1, StartupHooks hooks);
 
     // The start-up sequence: skin, no icon, locked columns, show, version text in panel 3.
     void Form_Load();
@@ -124,7 +135,7 @@ private:
 
     QString studioUrl_;
     QString companyUrl_;
-    WakeRequest wake_;
+    StartupHooks startup_;
     // What the drag under way brings, read once when it enters: a source renders its text anew
     // for every read.
     DragData drag_;

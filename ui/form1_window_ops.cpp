@@ -211,13 +211,15 @@ QString Form1Window::programFolder() const {
 void Form1Window::endProgram() {
     // Leaving through _Exit: no handler, destructor or nested event loop runs after this, so
     // the wake request is given back first.
-    wake_.hold(false);
+    keepAwake(false);
     std::fflush(nullptr);
     std::_Exit(0);
 }
 
 void Form1Window::keepAwake(bool on) {
-    wake_.hold(on);
+    if (startup_.holdAwake) {
+        startup_.holdAwake(on);
+    }
 }
 
 int Form1Window::rowCount() const {

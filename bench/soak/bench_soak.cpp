@@ -199,8 +199,8 @@ int Run(int queries) {
     const qint64 freeAfter = HeapFreeBytes();
 
     if (done != queries || window.fireTimer(TimerId::Timer1) || window.rows.size() != queries ||
-        !form.unanswered().isEmpty() || form.batchRunning()) {
-        const QList<FailedEntry> failed = form.unanswered().listed();
+        !form.ledger().isEmpty() || form.batchRunning()) {
+        const QList<FailedEntry> failed = form.ledger().listed();
         std::fprintf(
             stderr, "the batch did not give a row per entry: %d ticks, %lld rows, %lld failed%s\n",
             done, static_cast<long long>(window.rows.size()), static_cast<long long>(failed.size()),

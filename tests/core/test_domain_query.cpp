@@ -213,7 +213,7 @@ void DomainQueryTest::failedQueriesAreToldAndAddNoRow() {
     QCOMPARE(h.window.panel2History.value(1),
              "a<b>x</b>.com查询失败(" + reason + ") | 共：2个域名 | 剩余查询：1个");
     QCOMPARE(h.window.panels[2], QStringLiteral("所有域名已查询完毕! 其中2个未查到"));
-    const QList<FailedEntry> failed = h.form.unanswered().listed();
+    const QList<FailedEntry> failed = h.form.ledger().listed();
     QCOMPARE(failed.size(), 2);
     QCOMPARE(failed[0].domain, QStringLiteral("a<b>x</b>.com"));
     QCOMPARE(failed[1].reason, reason);

@@ -282,7 +282,10 @@ void ListEditingTest::dropsImportAFileOrPasteText_data() {
                                << "一次只能拖入一个文件";
     QTest::newRow("text on the queue")
         << 0 << "www.b.com\r\nc.com" << true << false << true
-        << QStringList{"a.com", "b.com", "c.com"} << "粘贴成功!添加2个域名,共3个域名";
+        << QStringList{"a.com", "b.com", "c.com"} << "拖入成功!添加2个域名,共3个域名";
+    QTest::newRow("text without a domain")
+        << 0 << "\r\n"
+        << true << false << true << QStringList{"a.com"} << "拖入的文本中没有可添加的域名";
     QTest::newRow("text beside the queue")
         << 0 << "b.com" << false << false << true << QStringList{} << "";
     QTest::newRow("text during a batch")
@@ -314,6 +317,8 @@ void ListEditingTest::dropsImportAFileOrPasteText() {
     QCOMPARE(h.window.queue, queue.isEmpty() ? QStringList{"a.com"} : queue);
     QCOMPARE(h.window.panels[2], status.isEmpty() ? QStringLiteral("before") : status);
     QVERIFY(h.window.messages.isEmpty() && h.window.fileDialogs.isEmpty());
+    // A file taken during a batch stops it first: the batch's entries are replaced.
+    QCOMPARE(h.form.batchRunning(), running && queue.isEmpty());
 }
 
 void ListEditingTest::removeDuplicates_data() {

@@ -1,7 +1,7 @@
 // Copy, CSV export and sorting of the results, over the recording fake window.
+#include "core/batch_ledger.h"
 #include "core/result_order.h"
 #include "core/results_export.h"
-#include "core/unanswered_entries.h"
 #include "tests/support/fake_window.h"
 #include "tests/support/temp_files.h"
 
@@ -28,12 +28,16 @@ FakeWindow WithRows(const QList<QStringList> &rows) {
     return window;
 }
 
-// Added skipped first: the failures are listed before the skipped entries all the same.
-UnansweredEntries OneFailedOneSkipped() {
-    UnansweredEntries entries;
-    entries.addSkipped(QStringLiteral("bad.example.io"));
-    entries.addFailure(QStringLiteral("missing.example.net"), QStringLiteral("未收录"));
-    return entries;
+// A batch stopped after a skip and a failure, before its last entry: the failures are listed
+// first, then the entry not reached, then the skipped one.
+BatchLedger OneFailedOneSkipped() {
+    const QStringList queue{"bad.example.io", "missing.example.net", "later.example.com"};
+    BatchLedger ledger(int(queue.size()), 1);
+    ledger.setSkipped(0, queue[0]);
+    ledger.moveTo(1);
+    ledger.setFailed(1, queue[1], QStringLiteral("未收录"));
+    ledger.finish(false, [&queue](int index) { return queue[index]; });
+    return ledger;
 }
 
 } // namespace
@@ -107,12 +111,12 @@ void ResultsExportTest::exportWritesTheTableAsSevenColumns() {
     window.script.answers = {ChooseFile{path}};
     ExportFailed(window, OneFailedOneSkipped());
     QCOMPARE(ReadFileBytes(path),
-             kBom + QStringLiteral("域名,原因\r\nmissing.example.net,未收录\r\nbad.example.io,"
-                                   "域名不正确\r\n")
+             kBom + QStringLiteral("域名,原因\r\nmissing.example.net,未收录\r\n"
+                                   "later.example.com,未查询\r\nbad.example.io,域名不正确\r\n")
                         .toUtf8());
     QCOMPARE(window.panels[2],
-             QStringLiteral("导出成功!共1个未查到的域名，另有1个域名不正确，未查询,"
-                            "已保存到:") +
+             QStringLiteral("导出成功!共1个未查到的域名，另有1个域名未查询，另有1个域名不正确，"
+                            "未查询,已保存到:") +
                  QDir::toNativeSeparators(path));
     QVERIFY(window.saveDialogs[1].initialFolder.contains(QStringLiteral("/未查到的域名-")));
 }
@@ -188,8 +192,10 @@ void ResultsExportTest::clipboardTexts() {
 
     CopyFailed(window, OneFailedOneSkipped());
     QCOMPARE(window.clipboard,
-             QStringLiteral("missing.example.net\t未收录\nbad.example.io\t域名不正确\n"));
-    QCOMPARE(window.panels[2], QStringLiteral("已复制1个未查到的域名，另有1个域名不正确，未查询"));
+             QStringLiteral("missing.example.net\t未收录\nlater.example.com\t未查询\n"
+                            "bad.example.io\t域名不正确\n"));
+    QCOMPARE(window.panels[2], QStringLiteral("已复制1个未查到的域名，另有1个域名未查询，另有1个"
+                                              "域名不正确，未查询"));
 }
 
 void ResultsExportTest::sortOrder_data() {

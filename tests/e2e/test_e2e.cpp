@@ -282,7 +282,7 @@ private slots:
             QCOMPARE(SplitCsvLine(lines[i]).value_or(QStringList()), expected);
         }
 
-        const QList<FailedEntry> failed = window_->logic().unanswered().listed();
+        const QList<FailedEntry> failed = window_->logic().ledger().listed();
         QCOMPARE(failed.size(), 2);
         QCOMPARE(failed[0].domain, QStringLiteral("missing.example.net"));
         QCOMPARE(failed[0].reason, QStringLiteral("暂无该域名的收录数据"));
@@ -301,7 +301,7 @@ private slots:
         QCOMPARE(row(0), ExpectedRow(QStringLiteral("example.com")));
         QCOMPARE(service_->log().count(QStringLiteral("GET /index.php/Index/web_collection 200")),
                  8);
-        QCOMPARE(window_->logic().unanswered().listed().size(), 1);
+        QCOMPARE(window_->logic().ledger().listed().size(), 1);
     }
 };
 

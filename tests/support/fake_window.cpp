@@ -120,6 +120,9 @@ QString FakeWindow::buttonCaption(ButtonId button) const {
 
 void FakeWindow::setButtonCaption(ButtonId button, const QString &caption) {
     captions[button] = caption;
+    if (onCaption) {
+        onCaption(button, caption);
+    }
 }
 
 void FakeWindow::setButtonEnabled(ButtonId button, bool enabled) {

@@ -39,6 +39,8 @@ public:
     std::function<void()> onTimer1;
     std::function<void()> onTimer2;
     std::function<void()> onEndProgram;
+    // Runs after a button's caption was set.
+    std::function<void(ButtonId, const QString &)> onCaption;
 
     DialogScript script;
 

@@ -4,6 +4,7 @@
 //   ui_showcase menu      the batch, then the results table's right-click menu
 //   ui_showcase queue     the batch, then the queue's right-click menu
 //   ui_showcase failed    the batch, then the failed-domains dialog
+//   ui_showcase stopped   the batch stopped after its first failure, then that dialog
 #include "app/program.h"
 #include "ui/context_menus.h"
 #include "ui/form1_window.h"
@@ -81,7 +82,7 @@ int main(int argc, char *argv[]) {
 
     QTimer pace;
     if (results) {
-        QTimer::singleShot(1500, &window, [&window, &pace] {
+        QTimer::singleShot(1500, &window, [&window, &pace, mode] {
             QStringList domains;
             for (const Sample &sample : kSamples) {
                 domains.append(QString::fromUtf8(sample.domain));
@@ -90,10 +91,12 @@ int main(int argc, char *argv[]) {
             domains.insert(7, QStringLiteral("missing.example.net"));
             window.appendQueueEntries(domains);
             window.logic().Command2_Click();
-            QObject::connect(&pace, &QTimer::timeout, &window, [&window] {
-                if (window.buttonCaption(shoulu::ButtonId::Command2) ==
-                    QStringLiteral("停止查询")) {
-                    window.logic().Timer1_Timer();
+            QObject::connect(&pace, &QTimer::timeout, &window, [&window, mode] {
+                shoulu::Form1 &form = window.logic();
+                if (mode == "stopped" && form.batchRunning() && form.ledger().tally().failed > 0) {
+                    form.Command2_Click();
+                } else if (form.batchRunning()) {
+                    form.Timer1_Timer();
                 }
             });
             pace.start(250);
@@ -111,7 +114,7 @@ int main(int argc, char *argv[]) {
                     table->visualItemRect(table->item(2, 1)).center());
             } else if (mode == "queue") {
                 window.contextMenus().openQueueMenu(list->visualItemRect(list->item(3)).center());
-            } else if (mode == "failed") {
+            } else if (mode == "failed" || mode == "stopped") {
                 window.contextMenus().showFailedDialog();
             }
         });

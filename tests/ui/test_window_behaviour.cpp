@@ -446,6 +446,28 @@ private slots:
         QCOMPARE(table->rowCount(), 2);
     }
 
+    void stopWithNothingFailedOffersTheRest() {
+        window->logic().init();
+        fillQueue({"b.com", "bad.io", "gone.com", "a.com"});
+        auto *command2 = window->control<QPushButton>("Command2");
+        QTest::mouseClick(command2, Qt::LeftButton);
+        QTest::mouseClick(command2, Qt::LeftButton); // stopped after b.com
+        RightClick(table, QPoint(20, 40));
+        QCOMPARE(MenuTexts(window->contextMenus().resultsMenu()).mid(6),
+                 (QStringList{"未查到的域名(0)...", "导出未查到的域名..."}));
+        QString heading;
+        window->script.answers = {shoulu::testing::OnDialog([&](QDialog &dialog) {
+            heading = dialog.findChild<QLabel *>(QStringLiteral("heading"))->text();
+            QTest::mouseClick(dialog.findChild<QPushButton *>(QStringLiteral("recheckButton")),
+                              Qt::LeftButton);
+        })};
+        action("showFailed")->trigger();
+        QCOMPARE(heading,
+                 QStringLiteral("以下0个域名未查到结果，另有2个域名未查询，另有1个域名不正确，"
+                                "未查询："));
+        QCOMPARE(Entries(list), (QStringList{"gone.com", "a.com"}));
+    }
+
     void queueMenuPastesDedupesAndClears() {
         fillQueue({"a.com"});
         RightClick(list, QPoint(20, 10));
