@@ -6,6 +6,7 @@
 #include "service/tls_session.h"
 #include "service/worker.h"
 
+#include <QHostAddress>
 #include <QTcpSocket>
 
 namespace shoulu {
@@ -19,9 +20,19 @@ using namespace std::chrono_literals;
 constexpr auto kLinger = 300ms;
 constexpr auto kMaxLinger = 2s;
 
-QByteArray PathOf(const QByteArray &target) {
-    const qsizetype mark = target.indexOf('?');
-    return mark < 0 ? target : target.first(mark);
+// How a client may name this service in an absolute-form target: as localhost or by the
+// address it reached, with the port (which https may leave out when it is 443).
+QByteArrayList OwnAuthorities(const QTcpSocket &socket) {
+    const QHostAddress address = socket.localAddress();
+    const QByteArray host = address.protocol() == QAbstractSocket::IPv6Protocol
+                                ? '[' + address.toString().toLatin1() + ']'
+                                : address.toString().toLatin1();
+    const QByteArray port = ':' + QByteArray::number(socket.localPort());
+    QByteArrayList own = {"localhost" + port, host + port};
+    if (socket.localPort() == 443) {
+        own += {"localhost", host};
+    }
+    return own;
 }
 
 QByteArray OrDash(const QByteArray &text) {
@@ -34,7 +45,8 @@ ServiceConnection::ServiceConnection(QTcpSocket *socket, ServiceWorker *worker)
     : QObject(worker)
     , worker_(worker)
     , load_(worker->load())
-    , socket_(socket) {
+    , socket_(socket)
+    , reader_(OwnAuthorities(*socket)) {
     socket_->setParent(this);
     socket_->setReadBufferSize(kReadBufferBytes);
     deadline_.setSingleShot(true);
@@ -236,7 +248,7 @@ void ServiceConnection::process() {
         }
         if (step == RequestReader::Step::Failed) {
             const HttpRequest &partial = reader_.request();
-            LogRequest(OrDash(partial.method), OrDash(PathOf(partial.target)), reader_.failStatus(),
+            LogRequest(OrDash(partial.method), OrDash(partial.path), reader_.failStatus(),
                        started_.nsecsElapsed());
             refuse(reader_.failStatus(), reader_.failMessage());
         } else {
@@ -284,7 +296,7 @@ void ServiceConnection::respond(const HttpRequest &request) {
         reply.body.clear();
     }
     answer(reply, request.keepAlive, request.http10);
-    LogRequest(request.method, PathOf(request.target), reply.status, started_.nsecsElapsed());
+    LogRequest(request.method, request.path, reply.status, started_.nsecsElapsed());
 }
 
 // A request that cannot be answered gets its error, and the connection closes.
