@@ -16,7 +16,8 @@ namespace {
 using namespace std::chrono_literals;
 
 // A connection that answered for the last time waits this long for the client's leftovers to
-// stop, so closing does not reset the connection under the answer.
+// stop, so closing does not reset the connection under the answer; but no longer than
+// kMaxLinger in all, whatever the client still sends.
 constexpr auto kLinger = 300ms;
 constexpr auto kMaxLinger = 2s;
 
@@ -79,8 +80,9 @@ ServiceConnection::~ServiceConnection() {
 
 void ServiceConnection::evict() {
     queued_.reset();
-    if (unsent() > 0) {
-        // An answer still on its way out is let go first.
+    // An answer still on its way out is let go first, but by a connection that was closing
+    // already: it has had its time.
+    if (state_ != State::Closing && unsent() > 0) {
         enter(State::Closing);
         finish();
         return;
@@ -126,12 +128,15 @@ void ServiceConnection::enter(State next) {
         deadline_.start(requestTime());
         break;
     case State::Body:
+        queued_ = queue.add(this, EvictionQueue::Kind::Waiting);
         deadline_.start(requestTime());
         break;
     case State::Yielding:
         break;
     case State::Closing:
-        deadline_.start(qMax<std::chrono::milliseconds>(load_.limits.idle, kMaxLinger));
+        // Its last answers have as long to go out as any unread answers; then it lingers.
+        queued_ = queue.add(this, EvictionQueue::Kind::Waiting);
+        deadline_.start(load_.limits.idle);
         break;
     case State::Gone:
         deadline_.stop();
@@ -343,15 +348,21 @@ void ServiceConnection::closeAfterAnswer() {
     pos_ = 0;
     socket_->skip(socket_->bytesAvailable());
     if (unsent() == 0) {
-        linger_.start();
+        linger();
     }
+}
+
+// The answers are out: the client's leftovers are waited for, within kMaxLinger.
+void ServiceConnection::linger() {
+    linger_.start();
+    deadline_.start(kMaxLinger);
 }
 
 void ServiceConnection::onWritten() {
     countUnsent();
     if (state_ == State::Closing) {
         if (unsent() == 0 && !linger_.isActive()) {
-            linger_.start();
+            linger();
         }
     } else if (state_ == State::Held && unsent() <= load_.unsentShare()) {
         proceed();
