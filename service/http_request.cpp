@@ -158,23 +158,24 @@ RequestReader::Step RequestReader::requestLine(const QByteArray &line) {
     return Step::NeedMore;
 }
 
-// Sets the path and query even of a target refused, for the log. A proxy's absolute form is
-// taken only as the address of this very service: any other would be answered as if it were.
+// Sets the path and query even of a target refused, for the log. A target in absolute form, as
+// a proxy is sent, is taken only when it names this very service: the service would otherwise
+// answer for a site it is not.
 bool RequestReader::splitTarget(QByteArrayView target) {
-    bool own = target.startsWith('/');
-    if (const qsizetype scheme = target.indexOf("://"); !own && scheme >= 0) {
+    bool taken = target.startsWith('/');
+    if (const qsizetype scheme = target.indexOf("://"); !taken && scheme >= 0) {
         const QByteArrayView rest = target.sliced(scheme + 3);
         const qsizetype end =
             std::find_if(rest.begin(), rest.end(), [](char c) { return c == '/' || c == '?'; }) -
             rest.begin();
-        own = target.first(scheme).compare("https", Qt::CaseInsensitive) == 0 &&
-              ownAuthorities_.contains(rest.first(end).toByteArray().toLower());
+        taken = target.first(scheme).compare("https", Qt::CaseInsensitive) == 0 &&
+                ownAuthorities_.contains(rest.first(end).toByteArray().toLower());
         target = rest.sliced(end);
     }
     const qsizetype mark = target.indexOf('?');
     request_.path = (mark < 0 ? target : target.first(mark)).toByteArray();
     request_.query = mark < 0 ? QByteArray() : target.sliced(mark + 1).toByteArray();
-    return own;
+    return taken;
 }
 
 RequestReader::Step RequestReader::header(const QByteArray &line) {
