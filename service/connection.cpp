@@ -6,6 +6,7 @@
 #include "service/tls_session.h"
 #include "service/worker.h"
 
+#include <QHostAddress>
 #include <QTcpSocket>
 
 namespace shoulu {
@@ -15,13 +16,24 @@ namespace {
 using namespace std::chrono_literals;
 
 // A connection that answered for the last time waits this long for the client's leftovers to
-// stop, so closing does not reset the connection under the answer.
+// stop, so closing does not reset the connection under the answer; but no longer than
+// kMaxLinger in all, whatever the client still sends.
 constexpr auto kLinger = 300ms;
 constexpr auto kMaxLinger = 2s;
 
-QByteArray PathOf(const QByteArray &target) {
-    const qsizetype mark = target.indexOf('?');
-    return mark < 0 ? target : target.first(mark);
+// How a client may name this service in an absolute-form target: as localhost or by the
+// address it reached, with the port (which https may leave out when it is 443).
+QByteArrayList OwnAuthorities(const QTcpSocket &socket) {
+    const QHostAddress address = socket.localAddress();
+    const QByteArray host = address.protocol() == QAbstractSocket::IPv6Protocol
+                                ? '[' + address.toString().toLatin1() + ']'
+                                : address.toString().toLatin1();
+    const QByteArray port = ':' + QByteArray::number(socket.localPort());
+    QByteArrayList own = {"localhost" + port, host + port};
+    if (socket.localPort() == 443) {
+        own += {"localhost", host};
+    }
+    return own;
 }
 
 QByteArray OrDash(const QByteArray &text) {
@@ -34,7 +46,8 @@ ServiceConnection::ServiceConnection(QTcpSocket *socket, ServiceWorker *worker)
     : QObject(worker)
     , worker_(worker)
     , load_(worker->load())
-    , socket_(socket) {
+    , socket_(socket)
+    , reader_(OwnAuthorities(*socket)) {
     socket_->setParent(this);
     socket_->setReadBufferSize(kReadBufferBytes);
     deadline_.setSingleShot(true);
@@ -67,8 +80,9 @@ ServiceConnection::~ServiceConnection() {
 
 void ServiceConnection::evict() {
     queued_.reset();
-    if (unsent() > 0) {
-        // An answer still on its way out is let go first.
+    // An answer still on its way out is let go first, but by a connection that was closing
+    // already: it has had its time.
+    if (state_ != State::Closing && unsent() > 0) {
         enter(State::Closing);
         finish();
         return;
@@ -114,12 +128,15 @@ void ServiceConnection::enter(State next) {
         deadline_.start(requestTime());
         break;
     case State::Body:
+        queued_ = queue.add(this, EvictionQueue::Kind::Waiting);
         deadline_.start(requestTime());
         break;
     case State::Yielding:
         break;
     case State::Closing:
-        deadline_.start(qMax<std::chrono::milliseconds>(load_.limits.idle, kMaxLinger));
+        // Its last answers have as long to go out as any unread answers; then it lingers.
+        queued_ = queue.add(this, EvictionQueue::Kind::Waiting);
+        deadline_.start(load_.limits.idle);
         break;
     case State::Gone:
         deadline_.stop();
@@ -236,7 +253,7 @@ void ServiceConnection::process() {
         }
         if (step == RequestReader::Step::Failed) {
             const HttpRequest &partial = reader_.request();
-            LogRequest(OrDash(partial.method), OrDash(PathOf(partial.target)), reader_.failStatus(),
+            LogRequest(OrDash(partial.method), OrDash(partial.path), reader_.failStatus(),
                        started_.nsecsElapsed());
             refuse(reader_.failStatus(), reader_.failMessage());
         } else {
@@ -284,7 +301,7 @@ void ServiceConnection::respond(const HttpRequest &request) {
         reply.body.clear();
     }
     answer(reply, request.keepAlive, request.http10);
-    LogRequest(request.method, PathOf(request.target), reply.status, started_.nsecsElapsed());
+    LogRequest(request.method, request.path, reply.status, started_.nsecsElapsed());
 }
 
 // A request that cannot be answered gets its error, and the connection closes.
@@ -331,15 +348,21 @@ void ServiceConnection::closeAfterAnswer() {
     pos_ = 0;
     socket_->skip(socket_->bytesAvailable());
     if (unsent() == 0) {
-        linger_.start();
+        linger();
     }
+}
+
+// The answers are out: the client's leftovers are waited for, within kMaxLinger.
+void ServiceConnection::linger() {
+    linger_.start();
+    deadline_.start(kMaxLinger);
 }
 
 void ServiceConnection::onWritten() {
     countUnsent();
     if (state_ == State::Closing) {
         if (unsent() == 0 && !linger_.isActive()) {
-            linger_.start();
+            linger();
         }
     } else if (state_ == State::Held && unsent() <= load_.unsentShare()) {
         proceed();

@@ -66,6 +66,7 @@ private:
     void drop();
     void abortNow();
     void closeAfterAnswer();
+    void linger();
     void onWritten();
     void finish();
     void onDeadline();

@@ -12,10 +12,11 @@ namespace shoulu {
 class ServiceConnection;
 
 // One worker's connections that may be closed to make room for a newcomer at the cap, oldest
-// first: those waiting between requests or for the rest of a request's head, which a client
-// that sends its request at once never does for long, and handshakes once they have taken
-// kMinEvictableAge, as they are likely to finish before then. Changed in the worker's thread
-// only; the listener's thread counts on and claims them through atomics.
+// first: those waiting between requests, for the rest of a request, or to close after their
+// last answer, which a client that sends its request at once never does for long, and
+// handshakes once they have taken kMinEvictableAge, as they are likely to finish before then.
+// Changed in the worker's thread only; the listener's thread counts on and claims them through
+// atomics.
 class EvictionQueue {
 public:
     using Clock = std::chrono::steady_clock;

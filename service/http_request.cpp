@@ -4,6 +4,7 @@
 
 #include <QList>
 
+#include <algorithm>
 #include <limits>
 
 namespace shoulu {
@@ -40,19 +41,20 @@ bool RequestReader::inBody() const {
     return phase_ != Phase::RequestLine && phase_ != Phase::Headers;
 }
 
+// A line's length leaves out its end, "\r\n" or "\n"; a line still coming in is too long as
+// soon as what is there is.
 RequestReader::Line RequestReader::takeLine(const QByteArray &input, qsizetype *pos,
                                             qsizetype maxLength, QByteArray *line) {
     const qsizetype end = input.indexOf('\n', *pos);
-    if ((end < 0 ? input.size() : end) - *pos > maxLength) {
+    const qsizetype stop = end < 0 ? input.size() : end;
+    const qsizetype length = stop - *pos - (stop > *pos && input[stop - 1] == '\r' ? 1 : 0);
+    if (length > maxLength) {
         return Line::TooLong;
     }
     if (end < 0) {
         return Line::Incomplete;
     }
-    *line = input.sliced(*pos, end - *pos);
-    if (line->endsWith('\r')) {
-        line->chop(1);
-    }
+    *line = input.sliced(*pos, length);
     *pos = end + 1;
     return Line::Taken;
 }
@@ -78,6 +80,7 @@ RequestReader::Step RequestReader::read(const QByteArray &input, qsizetype *pos)
         case Phase::Headers:
         case Phase::Trailers: {
             const bool first = phase_ == Phase::RequestLine;
+            const qsizetype start = *pos;
             const Line taken =
                 takeLine(input, pos, first ? kMaxRequestLine : kMaxHeadBytes - headBytes_, &line);
             if (taken == Line::Incomplete) {
@@ -87,17 +90,20 @@ RequestReader::Step RequestReader::read(const QByteArray &input, qsizetype *pos)
                 return first ? fail(414, messages::kBadRequest)
                              : fail(431, messages::kHeadersTooLarge);
             }
-            headBytes_ += line.size() + 2;
-            if (++headLines_ > kMaxHeadLines) {
+            // The empty line after the trailers ends the body; every other line, with its end,
+            // is part of the head.
+            if (phase_ == Phase::Trailers && line.isEmpty()) {
+                return Step::Complete;
+            }
+            headBytes_ += *pos - start;
+            if (headBytes_ > kMaxHeadBytes || ++headLines_ > kMaxHeadLines) {
                 return fail(431, messages::kHeadersTooLarge);
             }
             Step step = Step::NeedMore;
             if (first) {
                 step = requestLine(line);
-            } else if (!line.isEmpty()) {
-                step = phase_ == Phase::Headers ? header(line) : Step::NeedMore;
-            } else {
-                step = phase_ == Phase::Headers ? endOfHead() : Step::Complete;
+            } else if (phase_ == Phase::Headers) {
+                step = line.isEmpty() ? endOfHead() : header(line);
             }
             if (step != Step::NeedMore) {
                 return step;
@@ -145,8 +151,31 @@ RequestReader::Step RequestReader::requestLine(const QByteArray &line) {
     request_.method = parts[0];
     request_.target = parts[1];
     request_.http10 = parts[2] == "HTTP/1.0";
+    if (!splitTarget(request_.target)) {
+        return fail(400, messages::kBadRequest);
+    }
     phase_ = Phase::Headers;
     return Step::NeedMore;
+}
+
+// Sets the path and query even of a target refused, for the log. A target in absolute form, as
+// a proxy is sent, is taken only when it names this very service: the service would otherwise
+// answer for a site it is not.
+bool RequestReader::splitTarget(QByteArrayView target) {
+    bool taken = target.startsWith('/');
+    if (const qsizetype scheme = target.indexOf("://"); !taken && scheme >= 0) {
+        const QByteArrayView rest = target.sliced(scheme + 3);
+        const qsizetype end =
+            std::find_if(rest.begin(), rest.end(), [](char c) { return c == '/' || c == '?'; }) -
+            rest.begin();
+        taken = target.first(scheme).compare("https", Qt::CaseInsensitive) == 0 &&
+                ownAuthorities_.contains(rest.first(end).toByteArray().toLower());
+        target = rest.sliced(end);
+    }
+    const qsizetype mark = target.indexOf('?');
+    request_.path = (mark < 0 ? target : target.first(mark)).toByteArray();
+    request_.query = mark < 0 ? QByteArray() : target.sliced(mark + 1).toByteArray();
+    return taken;
 }
 
 RequestReader::Step RequestReader::header(const QByteArray &line) {

@@ -1,14 +1,20 @@
 #pragma once
 
 #include <QByteArray>
+#include <QByteArrayList>
 #include <QString>
+
+#include <utility>
 
 namespace shoulu {
 
 // One HTTP/1.x request as it came off the wire; the target is still percent-encoded.
 struct HttpRequest {
     QByteArray method;
+    // As sent; routing and the log take its path and query, split from it once by the reader.
     QByteArray target;
+    QByteArray path;
+    QByteArray query;
     QByteArray body;
     bool http10 = false;
     // HTTP/1.1 keeps the connection unless told "close"; HTTP/1.0 only when told "keep-alive".
@@ -22,6 +28,11 @@ class RequestReader {
 public:
     enum class Step { NeedMore, Complete, Failed };
 
+    // A target in absolute form must be https:// with one of these authorities ("host:port",
+    // in lower case); without any, only the origin form ("/path?query") is taken.
+    explicit RequestReader(QByteArrayList ownAuthorities = {})
+        : ownAuthorities_(std::move(ownAuthorities)) {}
+
     // Consumes input from *pos on, as far as the current request goes.
     Step read(const QByteArray &input, qsizetype *pos);
     // The head is complete and the body is still to come.
@@ -30,7 +41,7 @@ public:
     // Set when read() failed: the status and message of the answer.
     int failStatus() const { return failStatus_; }
     const QString &failMessage() const { return failMessage_; }
-    void reset() { *this = RequestReader(); }
+    void reset() { *this = RequestReader(std::move(ownAuthorities_)); }
 
 private:
     enum class Phase { RequestLine, Headers, Body, ChunkSize, ChunkData, ChunkEnd, Trailers };
@@ -41,11 +52,13 @@ private:
     qsizetype takeBody(const QByteArray &input, qsizetype *pos, qint64 wanted);
     Step fail(int status, const QString &message);
     Step requestLine(const QByteArray &line);
+    bool splitTarget(QByteArrayView target);
     Step header(const QByteArray &line);
     Step endOfHead();
     Step chunkSize(const QByteArray &line);
     Step expectBody(qint64 size, Phase next);
 
+    QByteArrayList ownAuthorities_;
     Phase phase_ = Phase::RequestLine;
     HttpRequest request_;
     qsizetype headBytes_ = 0;

@@ -51,6 +51,22 @@ void MoveAside(LogFile &sink) {
     sink.file.open(QIODevice::WriteOnly | QIODevice::Append | QIODevice::Unbuffered);
 }
 
+// Bytes outside printable ASCII as %XX: a client's CR or escape sequence must not rewrite the
+// line on a terminal, nor a NUL cut it short.
+QByteArray Printable(const QByteArray &text) {
+    QByteArray out;
+    out.reserve(text.size());
+    for (const char c : text) {
+        const auto byte = static_cast<unsigned char>(c);
+        if (byte > ' ' && byte < 0x7f) {
+            out += c;
+        } else {
+            out += '%' + QByteArray::number(byte, 16).rightJustified(2, '0').toUpper();
+        }
+    }
+    return out;
+}
+
 } // namespace
 
 bool LogRequestsToFile(const QString &path, qint64 maxBytes, QString *error) {
@@ -68,10 +84,10 @@ bool LogRequestsToFile(const QString &path, qint64 maxBytes, QString *error) {
 }
 
 void LogRequest(const QByteArray &method, const QByteArray &path, int status, qint64 nanoseconds) {
-    const QByteArray line = QDateTime::currentDateTimeUtc().toString(Qt::ISODateWithMs).toUtf8() +
-                            ' ' + method + ' ' + path + ' ' + QByteArray::number(status) + ' ' +
-                            QByteArray::number(static_cast<double>(nanoseconds) / 1e6, 'f', 3) +
-                            "ms\n";
+    const QByteArray line =
+        QDateTime::currentDateTimeUtc().toString(Qt::ISODateWithMs).toUtf8() + ' ' +
+        Printable(method) + ' ' + Printable(path) + ' ' + QByteArray::number(status) + ' ' +
+        QByteArray::number(static_cast<double>(nanoseconds) / 1e6, 'f', 3) + "ms\n";
     const QMutexLocker lock(&sinkMutex);
     LogFile *sink = Sink().get();
     if (!sink) {

@@ -11,7 +11,8 @@ namespace shoulu {
 // error says why.
 bool LogRequestsToFile(const QString &path, qint64 maxBytes, QString *error);
 
-// One log line: time, method, path, status and duration. Safe from any thread.
+// One log line: time, method, path, status and duration, bytes of the method and path outside
+// printable ASCII written as %XX. Safe from any thread.
 void LogRequest(const QByteArray &method, const QByteArray &path, int status, qint64 nanoseconds);
 
 } // namespace shoulu

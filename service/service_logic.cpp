@@ -65,28 +65,14 @@ ServiceLogic::ServiceLogic(VersionSettings settings, CountStore *store)
     , store_(store) {}
 
 Reply ServiceLogic::handle(const HttpRequest &request) {
-    QByteArrayView target = request.target;
-    // An absolute-form target ("https://host/path") is reduced to its path.
-    if (!target.startsWith('/')) {
-        const qsizetype scheme = target.indexOf("://");
-        if (scheme < 0) {
-            return ErrorReply(400, messages::kBadRequest);
-        }
-        const qsizetype slash = target.indexOf('/', scheme + 3);
-        target = slash < 0 ? QByteArrayView("/") : target.sliced(slash);
-    }
-    const qsizetype mark = target.indexOf('?');
-    const QByteArrayView rawPath = mark < 0 ? target : target.first(mark);
-    const QByteArrayView rawQuery = mark < 0 ? QByteArrayView() : target.sliced(mark + 1);
-    const auto path = PercentDecode(rawPath);
+    const auto path = PercentDecode(request.path);
     if (!path) {
         return ErrorReply(400, messages::kBadEncoding);
     }
 
     const bool isGet = request.method == "GET";
     if (*path == QLatin1String(kQueryPath)) {
-        return isGet ? webCollection(request, rawQuery)
-                     : ErrorReply(405, messages::kMethodNotAllowed);
+        return isGet ? webCollection(request.query) : ErrorReply(405, messages::kMethodNotAllowed);
     }
     if (*path == QLatin1String(kVersionPath)) {
         return request.method == "POST" ? softVersion(request)
@@ -116,8 +102,7 @@ Reply ServiceLogic::handle(const HttpRequest &request) {
     return ErrorReply(404, messages::kNotFound);
 }
 
-Reply ServiceLogic::webCollection(const HttpRequest &request, QByteArrayView rawQuery) {
-    Q_UNUSED(request);
+Reply ServiceLogic::webCollection(QByteArrayView rawQuery) {
     const auto fields = ParseForm(rawQuery);
     if (!fields) {
         return ErrorReply(400, messages::kBadEncoding);

@@ -39,7 +39,7 @@ public:
     Reply handle(const HttpRequest &request);
 
 private:
-    Reply webCollection(const HttpRequest &request, QByteArrayView rawQuery);
+    Reply webCollection(QByteArrayView rawQuery);
     Reply softVersion(const HttpRequest &request);
     Reply page(const QString &title, const QString &text);
 

@@ -149,7 +149,9 @@ std::optional<DomainCounts> CountStore::find(const QString &domain, QString *err
         return std::nullopt;
     }
     DomainCounts found;
-    found.domain = QString::fromUtf8(query.value(0).toByteArray());
+    // fromUtf8 would drop a leading U+FEFF, which belongs to the stored domain.
+    found.domain = QStringDecoder(QStringDecoder::Utf8, QStringDecoder::Flag::ConvertInitialBom)
+                       .decode(query.value(0).toByteArray());
     for (int i = 0; i < 6; ++i) {
         found.counts[static_cast<size_t>(i)] = query.value(i + 1).toString();
     }

@@ -6,12 +6,15 @@
 // requests and never read), slow (2,000 clients sending a header byte every 5 s), tail (clients
 // that always send the start of their next request with the rest of the last), holders (300
 // clients that finish their handshake, then send a request line or nothing, and come straight
-// back when closed), nonreaders (2,000 clients that pipeline and never read), or all: the
-// handshakes, unread, slow and tail attacks at once. The holders matter only at a cap of 300,
-// and 2,000 non-readers beside 2,000 slow clients would pass the default cap of 2,500: each
-// runs on its own.
-// Targets, as the exit status tells: for holders, at least 90 % of the queries (one every
-// 0.5 s) answered, each within 1 s; for the others, every query (one every 0.1 s) answered and
+// back when closed), bodies (the same, sending a POST head and never its body), closers (the
+// same, sending a malformed request and then a byte every 0.2 s after its 400), nonreaders
+// (2,000 clients that pipeline and never read), or all: the handshakes, unread, slow and tail
+// attacks at once. The three kinds of holders matter only at a cap of 300, and 2,000
+// non-readers beside 2,000 slow clients would pass the default cap of 2,500: each runs on its
+// own.
+// Targets, as the exit status tells: for the holders of each kind, at least 90 % of the queries
+// (one every 0.5 s) answered, each within 1 s; for the others, every query (one every 0.1 s)
+// answered and
 // the 99th percentile within 100 ms; the service under 300 MB throughout, and for nonreaders
 // under 100 MB 30 s after they have left.
 
@@ -48,6 +51,8 @@ constexpr int kNonReaders = 2000;
 // The largest answer for the fewest bytes asked.
 const QByteArray kUpdatePage =
     "GET /index.php/Works/detail/sid/18 HTTP/1.1\r\nHost: localhost\r\n\r\n";
+const QByteArray kHeadWithoutBody = "POST /index.php/Index/soft_version HTTP/1.1\r\n"
+                                    "Host: localhost\r\nContent-Length: 9\r\n\r\n";
 
 struct Attack {
     quint16 port = 0;
@@ -201,18 +206,20 @@ void TailClient(Attack &attack, QObject *context) {
     Again(socket, context, 100ms, [&attack, context] { TailClient(attack, context); });
 }
 
-// A TLS client that holds a place: after its handshake it sends a request line, or nothing,
-// and waits; when closed, it comes straight back.
-void Holder(Attack &attack, QObject *context, bool sendsLine) {
+// A TLS client that holds a place: after its handshake it sends what it holds with and waits,
+// sending a byte every 0.2 s besides when it drips; when closed, it comes straight back.
+void Holder(Attack &attack, QObject *context, const QByteArray &sent, bool drips) {
     auto *socket = Connect(attack, context);
-    const QByteArray line = attack.query.first(attack.query.indexOf("\r\n") + 2);
-    QObject::connect(socket, &QSslSocket::encrypted, socket, [socket, sendsLine, line] {
-        if (sendsLine) {
-            socket->write(line);
+    QObject::connect(socket, &QSslSocket::encrypted, socket, [socket, sent, drips] {
+        socket->write(sent);
+        if (drips) {
+            auto *drip = new QTimer(socket);
+            QObject::connect(drip, &QTimer::timeout, socket, [socket] { socket->write("x"); });
+            drip->start(200ms);
         }
     });
     Again(socket, context, 0ms,
-          [&attack, context, sendsLine] { Holder(attack, context, sendsLine); });
+          [&attack, context, sent, drips] { Holder(attack, context, sent, drips); });
 }
 
 // Connects and leaves before or during the handshake, as port checks do; some stay silent.
@@ -279,8 +286,15 @@ void StartAttack(Attack &attack, const QString &kind, QObject *context, int *sil
                  UnreadClient(attack, context, {kUpdatePage, 100, 64 * 1024, 100ms});
              });
     }
+    const QByteArray line = attack.query.first(attack.query.indexOf("\r\n") + 2);
     for (int i = 0; kind == QStringLiteral("holders") && i < kHolders; ++i) {
-        Holder(attack, context, i % 2 == 0);
+        Holder(attack, context, i % 2 == 0 ? line : QByteArray(), false);
+    }
+    for (int i = 0; kind == QStringLiteral("bodies") && i < kHolders; ++i) {
+        Holder(attack, context, kHeadWithoutBody, false);
+    }
+    for (int i = 0; kind == QStringLiteral("closers") && i < kHolders; ++i) {
+        Holder(attack, context, "HELLO\r\n\r\n", true);
     }
 }
 
@@ -294,8 +308,8 @@ int main(int argc, char *argv[]) {
     }
     QCoreApplication app(argc, argv);
     const QStringList args = app.arguments();
-    static const QStringList kinds = {"none", "handshakes", "unread",     "slow",
-                                      "tail", "holders",    "nonreaders", "all"};
+    static const QStringList kinds = {"none",    "handshakes", "unread",  "slow",       "tail",
+                                      "holders", "bodies",     "closers", "nonreaders", "all"};
     if (args.size() != 7 || !kinds.contains(args[4])) {
         std::fprintf(stderr,
                      "usage: bench_attack_client PORT CERT.pem SERVICE_PID %s SECONDS "
@@ -310,7 +324,7 @@ int main(int argc, char *argv[]) {
     attack.pid = args[3].toLongLong();
     attack.query = "GET " + args[6].toLatin1() + " HTTP/1.1\r\nHost: localhost\r\n\r\n";
     const QString kind = args[4];
-    const bool holders = kind == QStringLiteral("holders");
+    const bool holders = QStringList{"holders", "bodies", "closers"}.contains(kind);
     if (holders) {
         attack.probeEvery = 500ms;
         attack.probeTimeout = 1s;

@@ -9,9 +9,11 @@
 # the query endpoint, while a normal query runs every 100 ms. Targets: every normal query
 # answered, the 99th percentile within 100 ms, the service under 300 MB (and under 100 MB 30 s
 # after the 2,000 non-readers have left), and the rate under attack at least half the plain
-# query rate. Last, a second service at a cap of 300 connections, held by 300 clients that
-# finish their handshake and send a request line or nothing, and come straight back when
-# closed: at least 90 % of the normal queries, one every 0.5 s, answered within 1 s each.
+# query rate. Last, a second service at a cap of 300 connections, held in turn by 300 clients
+# that finish their handshake and send a request line or nothing, by 300 that send a POST head
+# and never its body, and by 300 that send a malformed request and then a byte every 0.2 s
+# after their 400, all coming straight back when closed: each time, at least 90 % of the normal
+# queries, one every 0.5 s, answered within 1 s each.
 #   bench/load/run_load.sh [BUILD_DIR]      (default: build)
 set -euo pipefail
 ROOT="$(cd "$(dirname "$0")/../.." && pwd)"
@@ -147,8 +149,10 @@ fi
 # The holders fill a cap of 300: a service of its own, so the one above keeps its default cap.
 start_server "$WORK/capped.log" "$SERVICE" --listen 127.0.0.1:0 --max-connections 300 \
     --cert "$WORK/server.pem" --key "$WORK/server.key" --db "$WORK/counts.db"
-echo "at a cap of 300 held by 300 clients: a normal query every 0.5 s (target: 90 % answered within 1 s)"
-attack holders $((2 * DURATION)) "$STARTED_PORT" "${PIDS[-1]}" || ATTACK_OK=0
+echo "at a cap of 300 held by 300 clients (holders: a request line or nothing; bodies: a head without its body; closers: bytes after a 400): a normal query every 0.5 s (target: 90 % answered within 1 s)"
+for kind in holders bodies closers; do
+    attack "$kind" $((2 * DURATION)) "$STARTED_PORT" "${PIDS[-1]}" || ATTACK_OK=0
+done
 echo "load average $(load) at the end"
 
 if [ "$ATTACK_OK" -eq 1 ] && awk -v r="$RATIO" 'BEGIN { exit !(r >= 0.5) }' && [ "$QUERY_ERRORS" -eq 0 ] && [ "$PLAIN_ERRORS" -eq 0 ]; then
