@@ -45,6 +45,7 @@ void Form1::skipFailingRun(const QString &entry, int selected) {
         ++batchPos_;
         const QString next = window_.queueEntry(batchPos_);
         if (HasDomainSuffix(next)) {
+            reportProgress();
             select(batchPos_);
             return;
         }

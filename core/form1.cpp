@@ -107,6 +107,7 @@ void Form1::startBatch(bool keepRows) {
     queryGate_ = true;
     batchRunning_ = true;
     const quint32 batch = ++batchStarts_;
+    reportProgress();
     select(0);
     // A stop (or a stop and a new start) pressed while the first query waited has already set
     // the window; the timer must not bring this batch back to life.
@@ -157,6 +158,7 @@ void Form1::Timer1_Timer() {
     }
     const quint32 batch = batchStarts_;
     ++batchPos_;
+    reportProgress();
     select(batchPos_);
     // The batch ends by its own position, not by the selection: an entry added and queried
     // meanwhile is selected last without being the batch's end. A tick run inside the query's
@@ -180,6 +182,7 @@ void Form1::init() {
 }
 
 void Form1::cx() {
+    reportProgress(); // the entry just added counts in a running batch's share
     queryGate_ = true;
     select(window_.queueCount() - 1);
     // The gate ends as the batch state now is rather than as it was found: a batch may have
@@ -195,6 +198,7 @@ void Form1::completeBatch() {
     window_.setPanelText(kMessagePanel, text);
     returnToIdle();
     completed_ = true;
+    window_.requestAttention();
 }
 
 void Form1::returnToIdle() {
@@ -206,6 +210,16 @@ void Form1::returnToIdle() {
     batchPos_ = 0;
     batchRunning_ = false;
     window_.keepAwake(false);
+    window_.showBatchProgress(0, 0);
+}
+
+void Form1::reportProgress() {
+    if (!batchRunning_) {
+        return;
+    }
+    // A shorter list imported meanwhile may leave the position past its end.
+    const int total = window_.queueCount();
+    window_.showBatchProgress(std::min(batchPos_ + 1, total), total);
 }
 
 } // namespace shoulu

@@ -80,6 +80,9 @@ private:
     void completeBatch();
     // What a stop and a completion both do: timer off, queue and slider back, caption "批量查询".
     void returnToIdle();
+    // The running batch's position, as a share of its queue, to the taskbar and the dock; nothing
+    // while no batch runs (returning to idle takes it away).
+    void reportProgress();
     void skipFailingRun(const QString &entry, int selected);
     void query(const QString &entry);
     void reportQuery(const QString &entry, const QString &outcome);
