@@ -5,6 +5,7 @@
 #include "net/post_form.h"
 #include "net/tls_trust.h"
 #include "shoulu_config.h"
+#include "ui/taskbar_progress.h"
 #include "ui/translations.h"
 
 #include <QApplication>
@@ -36,6 +37,9 @@ std::unique_ptr<Program> StartProgram(QApplication &application) {
     // A system without GBK would send wrong tokens and form bodies: it stops here instead.
     RequireGbk();
     InstallChineseTranslations(application);
+    // Docks and task switchers match the window to the installed desktop entry, and show its
+    // icon for it.
+    QGuiApplication::setDesktopFileName(QString::fromLatin1(kDesktopFileName));
     auto program = std::make_unique<Program>(CompiledInUrls());
     program->window().Form_Load();
     return program;
