@@ -5,7 +5,7 @@
 #include "net/post_form.h"
 #include "net/tls_trust.h"
 #include "shoulu_config.h"
-#include "ui/taskbar_progress.h"
+#include "ui/taskbar.h"
 #include "ui/translations.h"
 
 #include <QApplication>

@@ -3,7 +3,7 @@
 #include "app/wake_request.h"
 #include "core/form1.h"
 #include "core/window_ops.h"
-#include "ui/taskbar_progress.h"
+#include "ui/taskbar.h"
 
 #include <QWidget>
 

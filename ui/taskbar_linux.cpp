@@ -1,11 +1,13 @@
 // The progress on Linux: the com.canonical.Unity.LauncherEntry signal, which docks (Dash to
 // Dock, Plank, Plasma's task manager, Unity) read to draw a bar over a desktop entry's icon.
-#include "ui/taskbar_progress.h"
+#include "ui/taskbar.h"
 
 #include <QDBusConnection>
 #include <QDBusMessage>
 #include <QFileInfo>
+#include <QIcon>
 #include <QVariantMap>
+#include <QWidget>
 
 namespace shoulu {
 
@@ -20,6 +22,10 @@ bool SessionBusAnnounced() {
 }
 
 } // namespace
+
+void ClearTitleBarIcon(QWidget &window) {
+    window.setWindowIcon(QIcon());
+}
 
 struct TaskbarProgress::Platform {};
 

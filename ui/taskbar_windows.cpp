@@ -2,10 +2,11 @@
 // only once it has made the window's button, which it says with the registered message
 // "TaskbarButtonCreated" (again after Explorer restarts); until then, and where no taskbar
 // answers, showing only remembers what to show.
-#include "ui/taskbar_progress.h"
+#include "ui/taskbar.h"
 
 #include <QAbstractNativeEventFilter>
 #include <QCoreApplication>
+#include <QIcon>
 #include <QWidget>
 
 #include <windows.h>
@@ -13,6 +14,17 @@
 #include <shobjidl.h>
 
 namespace shoulu {
+
+void ClearTitleBarIcon(QWidget &window) {
+    window.setWindowIcon(QIcon());
+    // The title bar takes the window's small icon first; the taskbar and Alt+Tab take its big
+    // one, which stays unset, so they fall back to the class's: the program's.
+    const auto generic = static_cast<HICON>(LoadImageW(nullptr, IDI_APPLICATION, IMAGE_ICON,
+                                                       GetSystemMetrics(SM_CXSMICON),
+                                                       GetSystemMetrics(SM_CYSMICON), LR_SHARED));
+    SendMessageW(reinterpret_cast<HWND>(window.winId()), WM_SETICON, ICON_SMALL,
+                 reinterpret_cast<LPARAM>(generic));
+}
 
 struct TaskbarProgress::Platform : QAbstractNativeEventFilter {
     Platform(TaskbarProgress &owner, QWidget &window)

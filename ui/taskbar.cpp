@@ -1,4 +1,4 @@
-#include "ui/taskbar_progress.h"
+#include "ui/taskbar.h"
 
 #include <algorithm>
 

@@ -12,6 +12,12 @@ namespace shoulu {
 // progress on the dock's icon names it.
 inline constexpr char kDesktopFileName[] = SHOULU_APP_ID;
 
+// Clears the window's own icon, so that its title bar shows none of the program's, while the
+// taskbar button and Alt+Tab show the program's icon. On Windows that icon reaches every window
+// through its class, so the title bar is given the system's generic icon, as it has always shown
+// there; elsewhere the window merely has no icon set.
+void ClearTitleBarIcon(QWidget &window);
+
 // A batch's progress outside the window: on Windows the taskbar button's green bar
 // (ITaskbarList3, once the shell has made the button), on Linux the bar a dock draws over the
 // program's icon (the Unity launcher entry signal on the session bus). Without a taskbar or a

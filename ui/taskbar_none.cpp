@@ -1,7 +1,14 @@
 // The progress where the system offers no taskbar or dock to show it on: nothing.
-#include "ui/taskbar_progress.h"
+#include "ui/taskbar.h"
+
+#include <QIcon>
+#include <QWidget>
 
 namespace shoulu {
+
+void ClearTitleBarIcon(QWidget &window) {
+    window.setWindowIcon(QIcon());
+}
 
 struct TaskbarProgress::Platform {};
 
