@@ -7,6 +7,7 @@
 #include "net/protocol.h"
 #include "net/tls_trust.h"
 #include "shoulu_config.h"
+#include "ui/taskbar.h"
 #include "ui/translations.h"
 
 #include <QApplication>
@@ -41,6 +42,9 @@ std::unique_ptr<Program> StartProgram(QApplication &application) {
     // A system without GBK would send wrong tokens and form bodies: it stops here instead.
     RequireGbk();
     InstallChineseTranslations(application);
+    // Docks and task switchers match the window to the installed desktop entry, and show its
+    // icon for it.
+    QGuiApplication::setDesktopFileName(QString::fromLatin1(kDesktopFileName));
     auto program = std::make_unique<Program>(CompiledInUrls());
     program->window().Form_Load();
     return program;

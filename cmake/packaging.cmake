@@ -5,7 +5,6 @@ if(NOT (UNIX AND NOT APPLE) OR NOT TARGET shoulu)
     return()
 endif()
 
-set(SHOULU_APP_ID cn.lanxu.shoulu)
 set(SHOULU_PACKAGE_MAINTAINER "澜序软件 <support@example.com>"
     CACHE STRING "Maintainer of the Debian package: name <e-mail>")
 set(SHOULU_PACKAGING_DIR "${PROJECT_SOURCE_DIR}/packaging")
@@ -40,6 +39,13 @@ install(TARGETS shoulu RUNTIME DESTINATION lib/shoulu)
 install(FILES ui/skinh.she DESTINATION lib/shoulu)
 install(FILES "${SHOULU_PACKAGING_OUT}/shoulu" DESTINATION bin)
 install(FILES "${SHOULU_PACKAGING_DIR}/${SHOULU_APP_ID}.desktop" DESTINATION share/applications)
+# The icon (cmake/icon.cmake renders it) in the hicolor theme, where menus and docks look.
+foreach(size IN LISTS SHOULU_ICON_SIZES)
+    install(FILES "${SHOULU_ICON_DIR}/${size}.png" DESTINATION share/icons/hicolor/${size}x${size}/apps
+            RENAME ${SHOULU_APP_ID}.png)
+endforeach()
+install(FILES "${SHOULU_ICON_SVG}" DESTINATION share/icons/hicolor/scalable/apps
+        RENAME ${SHOULU_APP_ID}.svg)
 install(FILES "${SHOULU_PACKAGING_OUT}/${SHOULU_APP_ID}.metainfo.xml" DESTINATION share/metainfo)
 install(FILES "${SHOULU_PACKAGING_OUT}/copyright" "${SHOULU_PACKAGING_OUT}/changelog.gz"
         DESTINATION share/doc/shoulu)

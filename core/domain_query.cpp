@@ -50,6 +50,9 @@ void Form1::skipFailingRun(int selected) {
             ledger_.moveTo(at);
         }
         if (HasDomainSuffix(window_.queueEntry(at))) {
+            if (batchRun) {
+                reportProgress();
+            }
             select(at);
             return;
         }

@@ -106,6 +106,7 @@ void Form1::startBatch(bool keepRows) {
         window_.clearRows();
     }
     const quint32 batch = ledger_.serial();
+    reportProgress();
     select(0);
     // A stop (or a stop and a new start) pressed while the first query waited has already set
     // the window; the timer must not bring this batch back to life.
@@ -122,8 +123,9 @@ void Form1::stopBatch() {
 }
 
 void Form1::takeAddedEntries() {
-    if (ledger_.running()) {
+    if (ledger_.running() && window_.queueCount() > ledger_.size()) {
         ledger_.grow(window_.queueCount());
+        reportProgress();
     }
 }
 
@@ -162,6 +164,7 @@ void Form1::Timer1_Timer() {
     }
     const quint32 batch = ledger_.serial();
     ledger_.moveTo(next);
+    reportProgress();
     select(next);
     // The batch ends by its own position, not by the selection: an entry added and queried
     // meanwhile is selected last without being the batch's end. A tick run inside the query's
@@ -199,6 +202,7 @@ void Form1::completeBatch() {
                              : kCompletedText + QStringLiteral(" 其中%1个未查到").arg(failed));
     if (ledger_.running()) {
         endBatch(true);
+        window_.requestAttention();
     }
 }
 
@@ -211,6 +215,13 @@ void Form1::endBatch(bool completed) {
     window_.setButtonCaption(ButtonId::Command2, kIdleCaption);
     window_.setSliderEnabled(true);
     window_.keepAwake(false);
+    window_.showBatchProgress(0, 0);
+}
+
+void Form1::reportProgress() {
+    if (ledger_.running()) {
+        window_.showBatchProgress(ledger_.reached(), ledger_.size());
+    }
 }
 
 } // namespace shoulu

@@ -86,6 +86,9 @@ private:
     // Entries appended to the queue while the batch runs become the batch's too.
     void takeAddedEntries();
     void releaseQueue();
+    // The running batch's reach, as a share of what it holds, to the taskbar and the dock;
+    // nothing while no batch runs (ending a batch takes it away).
+    void reportProgress();
     void skipFailingRun(int selected);
     void query(int index, const QString &entry);
     void reportQuery(const QString &entry, const QString &outcome, int remaining);

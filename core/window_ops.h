@@ -90,12 +90,21 @@ public:
 
     virtual QString programFolder() const = 0;
 
-    // Ends the program at once: no further handler runs. A wake request held goes with it.
+    // Ends the program at once: no further handler runs. A wake request held and a progress
+    // shown go with it.
     virtual void endProgram() = 0;
 
     // While on, the system is asked not to go to sleep (the screen may still turn off): a
     // batch of thousands runs for hours.
     virtual void keepAwake(bool on) = 0;
+
+    // A batch's progress where users look with the window minimised: the taskbar button, the
+    // dock's icon. reached of total entries; a total of 0 takes it away. Ending the program
+    // takes it away too.
+    virtual void showBatchProgress(int reached, int total) = 0;
+    // A batch has completed: when the window is not the active one, its taskbar button asks for
+    // the user's attention.
+    virtual void requestAttention() = 0;
 
     // Results table, clipboard and save dialog, for copy, export and paste. A column is 0 for
     // the row's text and 1 to 3 for its sub-items; rows count as shown, top to bottom.

@@ -8,6 +8,7 @@ PACKAGES=(
     qt6-base-dev qt6-httpserver-dev qt6-websockets-dev libqt6sql6-sqlite qt6-translations-l10n libgl-dev libssl-dev
     openssl fonts-wqy-microhei xvfb xauth wrk
     clang-14 libclang-rt-14-dev
+    librsvg2-bin dbus-daemon
 )
 
 # apt-get in a session of its own: a script stopped (by a deadline, say) while dpkg works waits

@@ -8,12 +8,12 @@
 #include "ui/form2_dialog.h"
 #include "ui/results_sort.h"
 #include "ui/skin.h"
+#include "ui/taskbar.h"
 #include "ui/window_placement.h"
 
 #include <QCloseEvent>
 #include <QDropEvent>
 #include <QHeaderView>
-#include <QIcon>
 #include <QMimeData>
 #include <QPushButton>
 #include <QSlider>
@@ -88,7 +88,7 @@ void Form1Window::connectLogic(Form1 &form1, StartupHooks hooks) {
 
 void Form1Window::Form_Load() {
     SkinH_AttachEx(startup_.skinFile, QString());
-    setWindowIcon(QIcon());
+    ClearTitleBarIcon(*this);
     LockColumnWidths(*listview1_->horizontalHeader());
     CentreFrameOnScreen(*this);
     show();

@@ -2,6 +2,7 @@
 
 #include "core/form1.h"
 #include "core/window_ops.h"
+#include "ui/taskbar.h"
 
 #include <QWidget>
 
@@ -95,6 +96,8 @@ public:
     QString programFolder() const override;
     void endProgram() override;
     void keepAwake(bool on) override;
+    void showBatchProgress(int reached, int total) override;
+    void requestAttention() override;
     int rowCount() const override;
     QString rowCell(int row, int column) const override;
     QList<int> selectedRows() const override;
@@ -136,6 +139,7 @@ private:
     QString studioUrl_;
     QString companyUrl_;
     StartupHooks startup_;
+    TaskbarProgress taskbar_{*this};
     // What the drag under way brings, read once when it enters: a source renders its text anew
     // for every read.
     DragData drag_;

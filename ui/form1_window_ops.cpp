@@ -210,8 +210,9 @@ QString Form1Window::programFolder() const {
 
 void Form1Window::endProgram() {
     // Leaving through _Exit: no handler, destructor or nested event loop runs after this, so
-    // the wake request is given back first.
+    // the wake request is given back and the progress taken away first.
     keepAwake(false);
+    taskbar_.show(0, 0);
     std::fflush(nullptr);
     std::_Exit(0);
 }
@@ -220,6 +221,15 @@ void Form1Window::keepAwake(bool on) {
     if (startup_.holdAwake) {
         startup_.holdAwake(on);
     }
+}
+
+void Form1Window::showBatchProgress(int reached, int total) {
+    taskbar_.show(reached, total);
+}
+
+void Form1Window::requestAttention() {
+    // Qt asks nothing while this window is the active one.
+    QApplication::alert(this);
 }
 
 int Form1Window::rowCount() const {

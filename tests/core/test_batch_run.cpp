@@ -55,6 +55,9 @@ QString IdleMismatch(const QueryHarness &h) {
     if (h.window.awake) {
         return QStringLiteral("wake request held");
     }
+    if (!h.window.progress.isEmpty() && h.window.progress.last() != QStringLiteral("0/0")) {
+        return QStringLiteral("progress shown");
+    }
     return {};
 }
 
@@ -357,6 +360,8 @@ private slots:
     void sliderAndInit();
     void recheckKeepsRowsAndQueriesOnlyTheFailed();
     void promisesHoldWhateverRunsInAWait();
+    void progressOutsideTheWindow_data();
+    void progressOutsideTheWindow();
 };
 
 void BatchRunTest::emptyQueueShowsMessageWhateverTheCaption_data() {
@@ -722,6 +727,66 @@ void BatchRunTest::promisesHoldWhateverRunsInAWait() {
             QFAIL(qPrintable(QStringLiteral("seed %1: %2").arg(seed).arg(broken)));
         }
     }
+}
+
+void BatchRunTest::progressOutsideTheWindow_data() {
+    // Actions: start and stop press Command2, tick fires Timer1, "add X" appends X and runs cx as
+    // the add-domain dialog's "query at once" does. Each query notes the progress it is shown
+    // under.
+    QTest::addColumn<QStringList>("queue");
+    QTest::addColumn<QStringList>("actions");
+    QTest::addColumn<QStringList>("shown");
+    QTest::addColumn<QStringList>("queries");
+    QTest::addColumn<int>("attention");
+    QTest::newRow("completed") << QStringList{"a.com", "b.com", "c.com"}
+                               << QStringList{"start", "tick", "tick"}
+                               << QStringList{"1/3", "2/3", "3/3", "0/0"}
+                               << QStringList{"a.com 1/3", "b.com 2/3", "c.com 3/3"} << 1;
+    QTest::newRow("stopped") << QStringList{"a.com", "b.com", "c.com"}
+                             << QStringList{"start", "tick", "stop"}
+                             << QStringList{"1/3", "2/3", "0/0"}
+                             << QStringList{"a.com 1/3", "b.com 2/3"} << 0;
+    QTest::newRow("one entry") << QStringList{"a.com"} << QStringList{"start", "tick"}
+                               << QStringList{"1/1", "0/0"} << QStringList{"a.com 1/1"} << 1;
+    QTest::newRow("skips count as reached")
+        << QStringList{"a.com", "x.io", "y.io", "d.com", "e.com"}
+        << QStringList{"start", "tick", "tick"} << QStringList{"1/5", "2/5", "4/5", "5/5", "0/0"}
+        << QStringList{"a.com 1/5", "d.com 4/5", "e.com 5/5"} << 1;
+    QTest::newRow("entry added with query at once")
+        << QStringList{"a.com", "b.com"} << QStringList{"start", "add c.com", "tick", "tick"}
+        << QStringList{"1/2", "1/3", "2/3", "3/3", "0/0"}
+        << QStringList{"a.com 1/2", "c.com 1/3", "b.com 2/3", "c.com 3/3"} << 1;
+    QTest::newRow("query at once while idle") << QStringList{"a.com"} << QStringList{"add b.com"}
+                                              << QStringList{} << QStringList{"b.com "} << 0;
+}
+
+void BatchRunTest::progressOutsideTheWindow() {
+    QFETCH(QStringList, queue);
+    QFETCH(QStringList, actions);
+    QFETCH(QStringList, shown);
+    QFETCH(QStringList, queries);
+    QFETCH(int, attention);
+    QueryHarness h;
+    h.setQueue(queue);
+    QStringList queriedUnder;
+    h.during = [&h, &queriedUnder](int, const QString &entry) {
+        queriedUnder.append(entry + QLatin1Char(' ') +
+                            h.window.progress.value(h.window.progress.size() - 1));
+    };
+    for (const QString &action : actions) {
+        if (action == QStringLiteral("tick")) {
+            QVERIFY(h.window.fireTimer(TimerId::Timer1));
+        } else if (action.startsWith(QStringLiteral("add "))) {
+            h.window.queue.append(action.mid(4));
+            h.form.cx();
+        } else {
+            h.form.Command2_Click();
+        }
+    }
+    QCOMPARE(h.window.progress, shown);
+    QCOMPARE(queriedUnder, queries);
+    QCOMPARE(h.window.attentionRequests, attention);
+    QCOMPARE(IdleMismatch(h), QString());
 }
 
 QTEST_APPLESS_MAIN(BatchRunTest)

@@ -185,6 +185,14 @@ void FakeWindow::keepAwake(bool on) {
     awake = on;
 }
 
+void FakeWindow::showBatchProgress(int reached, int total) {
+    progress.append(QStringLiteral("%1/%2").arg(reached).arg(total));
+}
+
+void FakeWindow::requestAttention() {
+    ++attentionRequests;
+}
+
 int FakeWindow::rowCount() const {
     return static_cast<int>(rows.size());
 }

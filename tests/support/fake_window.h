@@ -64,7 +64,9 @@ public:
     QStringList browserUrls;
     int highlights = 0;
     bool ended = false;
-    bool awake = false; // the wake request, as the logic last set it
+    bool awake = false;   // the wake request, as the logic last set it
+    QStringList progress; // each progress shown, as "reached/total"
+    int attentionRequests = 0;
     QString folder;
 
     // Fires a tick of the timer when it is enabled; returns whether it fired.
@@ -102,6 +104,8 @@ public:
     QString programFolder() const override;
     void endProgram() override;
     void keepAwake(bool on) override;
+    void showBatchProgress(int reached, int total) override;
+    void requestAttention() override;
 
     // Results table reading, clipboard and save dialog: the selected rows are set by the test,
     // and the save dialog answers from the script as the file-open dialog does.

@@ -25,8 +25,9 @@ struct ShownBox {
 };
 
 // The real main window with its real logic, its modal dialogs answered from the test's script
-// instead of a human, the browser recorded instead of launched, the wake request recorded
-// instead of asked of the system, and the end recorded instead of exiting.
+// instead of a human, the browser recorded instead of launched, the wake request and the
+// taskbar's progress and attention recorded instead of asked of the system, and the end
+// recorded instead of exiting.
 class ScriptedWindow : public Form1Window {
 public:
     ScriptedWindow(GetFunction get, PostFunction post, ServiceUrls urls);
@@ -37,10 +38,16 @@ public:
     QStringList panel2History;
     int endCalls = 0;
     bool awake = false;
+    QStringList progress; // as FakeWindow records it
+    int attentionRequests = 0;
 
     void openBrowser(const QString &url) override { browserUrls.append(url); }
     void endProgram() override { ++endCalls; }
     void keepAwake(bool on) override { awake = on; }
+    void showBatchProgress(int reached, int total) override {
+        progress.append(QStringLiteral("%1/%2").arg(reached).arg(total));
+    }
+    void requestAttention() override { ++attentionRequests; }
     void setPanelText(int panel, const QString &text) override;
 
     template <typename T> T *control(const char *name) const {
