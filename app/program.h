@@ -1,5 +1,6 @@
 #pragma once
 
+#include "app/running_mark.h"
 #include "app/version_check.h"
 #include "core/form1.h"
 #include "net/http_client.h"
@@ -38,8 +39,9 @@ private:
     VersionCheck versionCheck_;
 };
 
-// The program as it runs: one HttpClient, with the compiled-in CA, behind HttpGet and PostForm;
-// the main window; its logic over those two and the compiled-in addresses.
+// The program as it runs: its running mark, first and last; one HttpClient, with the
+// compiled-in CA, behind HttpGet and PostForm; the main window; its logic over those two and the
+// compiled-in addresses.
 class Program {
 public:
     explicit Program(const ServiceUrls &urls);
@@ -49,6 +51,7 @@ public:
     Form1Window &window() { return window_; }
 
 private:
+    RunningMark running_;
     HttpClient client_;
     Form1Window window_;
     WindowLogic logic_;
