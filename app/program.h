@@ -1,5 +1,6 @@
 #pragma once
 
+#include "app/running_mark.h"
 #include "app/version_check.h"
 #include "app/wake_request.h"
 #include "core/form1.h"
@@ -41,8 +42,9 @@ private:
     VersionCheck versionCheck_;
 };
 
-// The program as it runs: one HttpClient, with the compiled-in CA, behind HttpGet and PostForm;
-// the main window; its logic over those two and the compiled-in addresses.
+// The program as it runs: its running mark, first and last; one HttpClient, with the
+// compiled-in CA, behind HttpGet and PostForm; the main window; its logic over those two and the
+// compiled-in addresses.
 class Program {
 public:
     explicit Program(const ServiceUrls &urls);
@@ -52,6 +54,7 @@ public:
     Form1Window &window() { return window_; }
 
 private:
+    RunningMark running_;
     HttpClient client_;
     Form1Window window_;
     WindowLogic logic_;

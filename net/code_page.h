@@ -17,7 +17,8 @@ QByteArray EncodeGbk(QStringView text);
 // given) says whether there were none.
 QString DecodeGbk(QByteArrayView bytes, bool *valid = nullptr);
 
-// bytes read as GB18030 where the platform has it (ICU), else as GBK, its two-byte part.
+// bytes read as GB18030 where the platform has it (ICU, Windows' code page 54936), else as GBK,
+// its one- and two-byte part.
 QString DecodeGb18030(QByteArrayView bytes);
 
 // Stops the program with a message when GBK cannot be had. The program runs it once at start,

@@ -9,6 +9,33 @@ namespace shoulu {
 
 namespace {
 constexpr UINT kGbkCodePage = 936;
+constexpr UINT kGb18030CodePage = 54936;
+
+// bytes read in codePage; malformed sequences become substitute characters, and *valid (when
+// given) says whether there were none.
+QString Decode(UINT codePage, QByteArrayView bytes, bool *valid) {
+    if (valid != nullptr) {
+        *valid = true;
+    }
+    if (bytes.isEmpty()) {
+        return {};
+    }
+    const int length = static_cast<int>(bytes.size());
+    if (valid != nullptr) {
+        // The strict pass only tells whether every sequence is valid; the text comes from the
+        // lenient one, with substitutes where it is not.
+        *valid = MultiByteToWideChar(codePage, MB_ERR_INVALID_CHARS, bytes.data(), length, nullptr,
+                                     0) > 0;
+    }
+    const int size = MultiByteToWideChar(codePage, 0, bytes.data(), length, nullptr, 0);
+    QString text(size, Qt::Uninitialized);
+    if (size > 0) {
+        MultiByteToWideChar(codePage, 0, bytes.data(), length,
+                            reinterpret_cast<wchar_t *>(text.data()), size);
+    }
+    return text;
+}
+
 } // namespace
 
 QByteArray EncodeGbk(QStringView text) {
@@ -29,31 +56,14 @@ QByteArray EncodeGbk(QStringView text) {
 }
 
 QString DecodeGbk(QByteArrayView bytes, bool *valid) {
-    if (valid != nullptr) {
-        *valid = true;
-    }
-    if (bytes.isEmpty()) {
-        return {};
-    }
-    const int length = static_cast<int>(bytes.size());
-    if (valid != nullptr) {
-        // The strict pass only tells whether every sequence is GBK; the text comes from the
-        // lenient one, with substitutes where it is not.
-        *valid = MultiByteToWideChar(kGbkCodePage, MB_ERR_INVALID_CHARS, bytes.data(), length,
-                                     nullptr, 0) > 0;
-    }
-    const int size = MultiByteToWideChar(kGbkCodePage, 0, bytes.data(), length, nullptr, 0);
-    QString text(size, Qt::Uninitialized);
-    if (size > 0) {
-        MultiByteToWideChar(kGbkCodePage, 0, bytes.data(), length,
-                            reinterpret_cast<wchar_t *>(text.data()), size);
-    }
-    return text;
+    return Decode(kGbkCodePage, bytes, valid);
 }
 
-// Code page 936 has GB18030's one- and two-byte sequences only.
+// Windows has GB18030 as code page 54936; where it is missing (Wine), code page 936 reads its
+// one- and two-byte part.
 QString DecodeGb18030(QByteArrayView bytes) {
-    return DecodeGbk(bytes);
+    static const bool present = IsValidCodePage(kGb18030CodePage) != 0;
+    return Decode(present ? kGb18030CodePage : kGbkCodePage, bytes, nullptr);
 }
 
 void ReportGbkMissing() {

@@ -138,3 +138,16 @@ port_in_use() {
 make_certificates() {
     "$ROOT/scripts/make-certificates" "$1"
 }
+
+# make_setup NAMES STAGE REMOVE_LIST OUTFILE: the Windows setup (packaging/windows/setup.nsi) of
+# the staged program folder STAGE, named and versioned by the setup-names file NAMES, its
+# uninstaller removing what the RemoveFiles macro in REMOVE_LIST lists; makensis's log is
+# OUTFILE.log.
+make_setup() {
+    rm -f "$4"
+    makensis -V2 -INPUTCHARSET UTF8 -DNAMES="$1" -DSTAGE="$2" -DREMOVE_LIST="$3" -DOUTFILE="$4" \
+        "$ROOT/packaging/windows/setup.nsi" >"$4.log" 2>&1 || {
+        cat "$4.log" >&2
+        return 1
+    }
+}

@@ -48,8 +48,8 @@ std::optional<QString> RunFileDialog(QWidget *parent, FileDialogKind kind, const
 
 QtSettingsRestorer::QtSettingsRestorer(QString group)
     : group_(std::move(group))
-    // Asked before anything opens the store: on Windows opening it creates the key.
-    , storeExisted_(QtSettingsStoreExists()) {
+    // Asked before anything opens the store: on Windows opening it creates the keys.
+    , missingParts_(MissingQtSettingsStoreParts(group_)) {
     QSettings settings(QSettings::UserScope, QStringLiteral("QtProject"));
     settings.beginGroup(group_);
     for (const QString &key : settings.allKeys()) {
@@ -67,9 +67,7 @@ QtSettingsRestorer::~QtSettingsRestorer() {
         }
         settings.endGroup();
     }
-    if (!storeExisted_) {
-        RemoveEmptyQtSettingsStore();
-    }
+    RemoveEmptyQtSettingsStoreParts(missingParts_);
 }
 
 } // namespace shoulu

@@ -2,6 +2,7 @@
 
 #include <QMap>
 #include <QString>
+#include <QStringList>
 #include <QVariant>
 
 #include <functional>
@@ -27,12 +28,14 @@ std::optional<QString> RunFileDialog(QWidget *parent, FileDialogKind kind, const
                                      const std::function<int(QDialog &)> &execModal);
 
 // Where Qt keeps its own settings ("QtProject") for the user: a file, or on Windows the registry
-// key HKCU\Software\QtProject. Whether it exists; and removing it when it holds nothing.
-bool QtSettingsStoreExists();
-void RemoveEmptyQtSettingsStore();
+// keys from HKCU\Software\QtProject down to a group's. The parts of it that group's settings
+// need and that do not exist yet, outermost first; and removing such parts again, deepest first,
+// each only while it holds nothing.
+QStringList MissingQtSettingsStoreParts(const QString &group);
+void RemoveEmptyQtSettingsStoreParts(const QStringList &parts);
 
 // Snapshots one group of Qt's own settings and puts it back as it was when it goes out of scope,
-// removing what was not there before: the store too, when the dialog made it.
+// removing what was not there before: the parts of the store too that the dialog made.
 class QtSettingsRestorer {
 public:
     explicit QtSettingsRestorer(QString group);
@@ -42,7 +45,7 @@ public:
 
 private:
     QString group_;
-    bool storeExisted_ = false;
+    QStringList missingParts_;
     QMap<QString, QVariant> values_;
 };
 

@@ -1,4 +1,5 @@
-// Qt's own settings where they are a file (Linux and the other Unix systems).
+// Qt's own settings where they are a file (Linux and the other Unix systems): the file is the
+// one part of the store.
 #include "ui/file_dialogs.h"
 
 #include <QFile>
@@ -7,14 +8,15 @@
 
 namespace shoulu {
 
-bool QtSettingsStoreExists() {
-    return QFileInfo::exists(
-        QSettings(QSettings::UserScope, QStringLiteral("QtProject")).fileName());
+QStringList MissingQtSettingsStoreParts(const QString & /*group*/) {
+    const QString file = QSettings(QSettings::UserScope, QStringLiteral("QtProject")).fileName();
+    return QFileInfo::exists(file) ? QStringList() : QStringList{file};
 }
 
-void RemoveEmptyQtSettingsStore() {
+void RemoveEmptyQtSettingsStoreParts(const QStringList &parts) {
     const QSettings settings(QSettings::UserScope, QStringLiteral("QtProject"));
-    if (settings.allKeys().isEmpty() && QFileInfo(settings.fileName()).isFile()) {
+    if (parts.contains(settings.fileName()) && settings.allKeys().isEmpty() &&
+        QFileInfo(settings.fileName()).isFile()) {
         QFile::remove(settings.fileName());
     }
 }

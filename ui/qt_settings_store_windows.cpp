@@ -1,40 +1,46 @@
-// Qt's own settings on Windows: the registry key HKCU\Software\QtProject, whose subkeys Qt
-// leaves behind empty when their values are removed.
+// Qt's own settings on Windows: registry keys under HKCU\Software\QtProject, one per group below
+// OrganizationDefaults (settings of no application), which Qt leaves behind empty when their
+// values are removed. Another Qt program may use the same keys at any time.
 #include "ui/file_dialogs.h"
 
 #include <windows.h>
-
-#include <string>
-#include <vector>
 
 namespace shoulu {
 
 namespace {
 
-const wchar_t kQtProjectKey[] = L"Software\\QtProject";
-
-std::vector<std::wstring> SubkeyNames(HKEY key) {
-    std::vector<std::wstring> names;
-    wchar_t name[256]; // a key name has at most 255 characters
-    for (DWORD i = 0;; ++i) {
-        DWORD length = 256;
-        if (RegEnumKeyExW(key, i, name, &length, nullptr, nullptr, nullptr, nullptr) !=
-            ERROR_SUCCESS) {
-            return names;
-        }
-        names.emplace_back(name, length);
+// The keys a group of Qt's organization settings lives in, outermost first.
+QStringList GroupKeyPaths(const QString &group) {
+    QString path = QStringLiteral("Software\\QtProject");
+    QStringList paths{path};
+    path += QStringLiteral("\\OrganizationDefaults");
+    paths.append(path);
+    for (const QString &name : group.split(QLatin1Char('/'), Qt::SkipEmptyParts)) {
+        path += QLatin1Char('\\') + name;
+        paths.append(path);
     }
+    return paths;
 }
 
-// Deletes the subkeys of parent\name that hold no value, deepest first, then the key itself
-// when nothing is left in it. A key holding a value anywhere below stays with its path.
-void DeleteIfEmpty(HKEY parent, const std::wstring &name) {
+const wchar_t *Wide(const QString &text) {
+    return reinterpret_cast<const wchar_t *>(text.utf16());
+}
+
+bool KeyExists(const QString &path) {
     HKEY key = nullptr;
-    if (RegOpenKeyExW(parent, name.c_str(), 0, KEY_READ, &key) != ERROR_SUCCESS) {
-        return;
+    if (RegOpenKeyExW(HKEY_CURRENT_USER, Wide(path), 0, KEY_QUERY_VALUE, &key) != ERROR_SUCCESS) {
+        return false;
     }
-    for (const std::wstring &subkey : SubkeyNames(key)) {
-        DeleteIfEmpty(key, subkey);
+    RegCloseKey(key);
+    return true;
+}
+
+// Deletes the key when it holds neither values nor subkeys. Checked on the open key right
+// before the deletion, since RegDeleteKeyW would take values along.
+void DeleteKeyIfEmpty(const QString &path) {
+    HKEY key = nullptr;
+    if (RegOpenKeyExW(HKEY_CURRENT_USER, Wide(path), 0, KEY_QUERY_VALUE, &key) != ERROR_SUCCESS) {
+        return;
     }
     DWORD subkeys = 0;
     DWORD values = 0;
@@ -42,25 +48,28 @@ void DeleteIfEmpty(HKEY parent, const std::wstring &name) {
         RegQueryInfoKeyW(key, nullptr, nullptr, nullptr, &subkeys, nullptr, nullptr, &values,
                          nullptr, nullptr, nullptr, nullptr) == ERROR_SUCCESS &&
         subkeys == 0 && values == 0;
-    RegCloseKey(key);
     if (empty) {
-        RegDeleteKeyW(parent, name.c_str());
+        RegDeleteKeyW(HKEY_CURRENT_USER, Wide(path));
     }
+    RegCloseKey(key);
 }
 
 } // namespace
 
-bool QtSettingsStoreExists() {
-    HKEY key = nullptr;
-    if (RegOpenKeyExW(HKEY_CURRENT_USER, kQtProjectKey, 0, KEY_READ, &key) != ERROR_SUCCESS) {
-        return false;
+QStringList MissingQtSettingsStoreParts(const QString &group) {
+    QStringList missing;
+    for (const QString &path : GroupKeyPaths(group)) {
+        if (!KeyExists(path)) {
+            missing.append(path);
+        }
     }
-    RegCloseKey(key);
-    return true;
+    return missing;
 }
 
-void RemoveEmptyQtSettingsStore() {
-    DeleteIfEmpty(HKEY_CURRENT_USER, kQtProjectKey);
+void RemoveEmptyQtSettingsStoreParts(const QStringList &parts) {
+    for (auto it = parts.crbegin(); it != parts.crend(); ++it) {
+        DeleteKeyIfEmpty(*it);
+    }
 }
 
 } // namespace shoulu

@@ -10,10 +10,15 @@ Target amd64-unicode
 !include "${REMOVE_LIST}"
 !include "MUI2.nsh"
 !include "FileFunc.nsh"
+!include "LogicLib.nsh"
+!include "WinVer.nsh"
+!include "WordFunc.nsh"
 
 !define UNINSTALL_KEY "Software\Microsoft\Windows\CurrentVersion\Uninstall\shoulu"
 !define UNINSTALLER "uninstall.exe"
 !define PROGRAM "shoulu.exe"
+; A refusal under /S ends the setup or uninstaller with this exit code, nothing touched.
+!define REFUSED 2
 
 Name "${PRODUCT_NAME}"
 OutFile "${OUTFILE}"
@@ -39,7 +44,8 @@ VIAddVersionKey /LANG=2052 "ProductVersion" "${VERSION}"
 !define MUI_ICON "${ICON}"
 !define MUI_UNICON "${ICON}"
 !define MUI_COMPONENTSPAGE_NODESC
-!define MUI_FINISHPAGE_RUN "$INSTDIR\${PROGRAM}"
+!define MUI_FINISHPAGE_RUN
+!define MUI_FINISHPAGE_RUN_FUNCTION RunProgramAsUser
 !insertmacro MUI_PAGE_WELCOME
 !insertmacro MUI_PAGE_COMPONENTS
 !insertmacro MUI_PAGE_DIRECTORY
@@ -49,50 +55,100 @@ VIAddVersionKey /LANG=2052 "ProductVersion" "${VERSION}"
 !insertmacro MUI_UNPAGE_INSTFILES
 !insertmacro MUI_LANGUAGE "SimpChinese"
 
-; Neither removed nor replaced are the files of a program that runs: the one in folder $R0 must
-; be closed first.
+; Qt 6 needs Windows 10: on anything older the program stops before its window opens.
+!macro DefineRequireWindows10 UN
+Function ${UN}RequireWindows10
+    ${IfNot} ${AtLeastWin10}
+        MessageBox MB_OK|MB_ICONSTOP "本软件需要 Windows 10 或更高版本。" /SD IDOK
+        SetErrorLevel ${REFUSED}
+        Quit
+    ${EndIf}
+FunctionEnd
+!macroend
+!insertmacro DefineRequireWindows10 ""
+!insertmacro DefineRequireWindows10 "un."
+
+; Neither removed nor replaced are the files of a program that runs. The running program holds
+; a mutex of the user's session (any copy of it: one of another folder shares the DLLs' names);
+; one another account holds is there too, only not ours to open.
 !macro DefineCheckProgramClosed UN
 Function ${UN}CheckProgramClosed
 retry:
-    IfFileExists "$R0\${PROGRAM}" 0 closed
-    ClearErrors
-    FileOpen $R1 "$R0\${PROGRAM}" a
-    IfErrors 0 +3
+    System::Call 'kernel32::OpenMutexW(i 0x00100000, i 0, w "${RUNNING_MUTEX}") p.R1 ?e'
+    Pop $R2
+    ${If} $R1 P<> 0
+        System::Call 'kernel32::CloseHandle(p R1)'
+    ${ElseIf} $R2 <> 5 ; ERROR_ACCESS_DENIED
+        Return
+    ${EndIf}
     MessageBox MB_RETRYCANCEL|MB_ICONEXCLAMATION "$(^Name) 正在运行，请先退出程序，再点“重试”。" \
         /SD IDCANCEL IDRETRY retry
+    SetErrorLevel ${REFUSED}
     Abort
-    FileClose $R1
-closed:
 FunctionEnd
 !macroend
 !insertmacro DefineCheckProgramClosed ""
 !insertmacro DefineCheckProgramClosed "un."
 
+; An older setup does not replace a newer installed version; uninstalling that first does it on
+; purpose.
+Function RefuseDowngrade
+    ReadRegStr $R1 HKCU "${UNINSTALL_KEY}" "DisplayVersion"
+    ${If} $R1 != ""
+        ${VersionCompare} "$R1" "${VERSION}" $R2
+        ${If} $R2 = 1
+            MessageBox MB_OK|MB_ICONEXCLAMATION "已安装的版本 $R1 比本安装程序的版本 ${VERSION} 新，安装已取消。$\r$\n如确要换用旧版本，请先卸载已安装的版本，再运行本安装程序。" \
+                /SD IDOK
+            SetErrorLevel ${REFUSED}
+            Abort
+        ${EndIf}
+    ${EndIf}
+FunctionEnd
+
 Function .onInit
-    ReadRegStr $R0 HKCU "${UNINSTALL_KEY}" "InstallLocation"
-    StrCmp $R0 "" +2
+    Call RequireWindows10
+    Call RefuseDowngrade
     Call CheckProgramClosed
 FunctionEnd
 
 Function un.onInit
-    StrCpy $R0 "$INSTDIR"
+    Call un.RequireWindows10
     Call un.CheckProgramClosed
 FunctionEnd
 
 ; The version installed before, wherever it is: its own uninstaller removes it, run in place
-; (_?=) so that ExecWait really waits for it.
+; (_?=) so that ExecWait really waits for it and its exit code counts. A refusal (the program
+; started meanwhile) stops the setup with that version as it was.
 Function RemovePreviousVersion
     ReadRegStr $0 HKCU "${UNINSTALL_KEY}" "InstallLocation"
     StrCmp $0 "" done
     IfFileExists "$0\${UNINSTALLER}" 0 done
-    ExecWait '"$0\${UNINSTALLER}" /S _?=$0'
+    ClearErrors
+    ExecWait '"$0\${UNINSTALLER}" /S _?=$0' $1
+    ${If} ${Errors}
+    ${OrIf} $1 <> 0
+        MessageBox MB_OK|MB_ICONSTOP "已安装的版本未能卸载，安装已取消，已安装的版本保持不变。" /SD IDOK
+        SetErrorLevel ${REFUSED}
+        Abort
+    ${EndIf}
     Delete "$0\${UNINSTALLER}"
     RMDir "$0"
 done:
 FunctionEnd
 
+; A setup run as administrator must not hand its rights on: Windows would then block drag and
+; drop from Explorer into the program. The shell (explorer.exe, running as the user who is
+; logged on) starts it, as a double-click would.
+Function RunProgramAsUser
+    SetOutPath "$INSTDIR"
+    Exec '"$WINDIR\explorer.exe" "$INSTDIR\${PROGRAM}"'
+FunctionEnd
+
 Section "${PRODUCT_NAME}" SectionProgram
     SectionIn RO
+    ; Again where it matters: the program may have been started while the pages were open.
+    Call RefuseDowngrade
+    Call CheckProgramClosed
     Call RemovePreviousVersion
     SetOutPath "$INSTDIR"
     File /r "${STAGE}/*"
@@ -124,6 +180,7 @@ SectionEnd
 
 ; Only what the setup made: the folder goes only if nothing else was put into it.
 Section "Uninstall"
+    Call un.CheckProgramClosed
     !insertmacro RemoveFiles
     Delete "$INSTDIR\${UNINSTALLER}"
     RMDir "$INSTDIR"
