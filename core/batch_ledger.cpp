@@ -103,8 +103,7 @@ BatchLedger::Tally BatchLedger::tally() const {
 }
 
 bool BatchLedger::isEmpty() const {
-    const Tally counts = tally();
-    return counts.failed + counts.unanswered + counts.skipped == 0;
+    return tally().listed() == 0;
 }
 
 QList<FailedEntry> BatchLedger::listed() const {

@@ -29,6 +29,7 @@ public:
         qsizetype failed = 0;
         qsizetype unanswered = 0;
         qsizetype skipped = 0;
+        qsizetype listed() const { return failed + unanswered + skipped; }
     };
 
     BatchLedger() = default; // no batch has run

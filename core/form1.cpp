@@ -88,12 +88,13 @@ bool Form1::canRecheck() const {
 }
 
 void Form1::recheckFailed() {
-    if (!canRecheck()) {
+    // The ledger holds no more entries than the queue did, so they fit.
+    const QStringList domains = ledger_.toRecheck();
+    if (domains.isEmpty()) {
         return;
     }
-    // The ledger holds no more entries than the queue did, so they fit.
     window_.clearQueue();
-    window_.appendQueueEntries(ledger_.toRecheck());
+    window_.appendQueueEntries(domains);
     startBatch(true);
 }
 

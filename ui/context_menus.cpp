@@ -148,9 +148,10 @@ void ContextMenus::updateResultsMenu() {
     copyAction_->setEnabled(!window_.selectedRows().isEmpty());
     // The caption counts failed queries only, as the completion text does; the item opens
     // whenever the batch left anything without an answer, failed or not.
-    failedAction_->setText(FailedCaption(ledger.tally().failed));
-    failedAction_->setEnabled(!ledger.isEmpty());
-    exportFailedAction_->setEnabled(!ledger.isEmpty());
+    const BatchLedger::Tally tally = ledger.tally();
+    failedAction_->setText(FailedCaption(tally.failed));
+    failedAction_->setEnabled(tally.listed() > 0);
+    exportFailedAction_->setEnabled(tally.listed() > 0);
 }
 
 void ContextMenus::openResultsMenu(QPoint pos) {
