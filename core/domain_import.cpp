@@ -16,6 +16,10 @@ namespace {
 
 const QString kDialogTitle = QStringLiteral("请选择要加载的文件");
 const QString kDialogFilter = QStringLiteral("文本文件|*.txt");
+// Why a file was not read, as panel 2 says it before the path.
+const QString kCannotRead = QStringLiteral("无法读取文件:");
+const QString kTooLarge = QStringLiteral("文件过大，未加载:");
+const QString kNotText = QStringLiteral("不是文本文件，未加载:");
 
 QString FormatHint() {
     return QStringLiteral(
@@ -33,25 +37,23 @@ QString OverflowMessage(qsizetype leftOut) {
 ListFileContent LoadListFromFile(const QString &path) {
     QFile file(path);
     if (!file.open(QIODevice::ReadOnly)) {
-        return {{}, QStringLiteral("无法读取文件:")};
+        return {{}, kCannotRead};
     }
-    const QString tooLarge = QStringLiteral("文件过大，未加载:");
     if (!file.isSequential() && file.size() > kMaxListFileBytes) {
-        return {{}, tooLarge};
+        return {{}, kTooLarge};
     }
     // A pipe or a device has no size to ask first: it is read up to one byte past the limit.
     const QByteArray bytes =
         file.isSequential() ? file.read(kMaxListFileBytes + 1) : file.readAll();
     // Reading cannot tell an error from the end; a folder or a vanished share ends here.
     if (file.error() != QFileDevice::NoError) {
-        return {{}, QStringLiteral("无法读取文件:")};
+        return {{}, kCannotRead};
     }
     if (bytes.size() > kMaxListFileBytes) {
-        return {{}, tooLarge};
+        return {{}, kTooLarge};
     }
-    const bool utf16 = bytes.startsWith("\xFF\xFE") || bytes.startsWith("\xFE\xFF");
-    if (!utf16 && bytes.contains('\0')) {
-        return {{}, QStringLiteral("不是文本文件，未加载:")};
+    if (!IsListText(bytes)) {
+        return {{}, kNotText};
     }
     return {DecodeListFile(bytes), {}};
 }

@@ -106,6 +106,10 @@ TextLines SplitLines(QStringView text) {
     return split;
 }
 
+bool IsListText(QByteArrayView bytes) {
+    return bytes.startsWith("\xFF\xFE") || bytes.startsWith("\xFE\xFF") || !bytes.contains('\0');
+}
+
 TextLines DecodeListFile(const QByteArray &bytes) {
     return SplitLines(DecodeText(bytes));
 }

@@ -24,4 +24,8 @@ TextLines SplitLines(QStringView text);
 // is GBK.
 TextLines DecodeListFile(const QByteArray &bytes);
 
+// Whether bytes can be a list at all: NUL bytes only where a UTF-16 byte-order mark says so
+// (a picture or an archive holds them).
+bool IsListText(QByteArrayView bytes);
+
 } // namespace shoulu
