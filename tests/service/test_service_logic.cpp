@@ -2,6 +2,7 @@
 #include "service/http_request.h"
 #include "service/service_logic.h"
 #include "service/store.h"
+#include "tests/support/temp_files.h"
 
 #include <QJsonDocument>
 #include <QJsonObject>
@@ -52,19 +53,17 @@ private slots:
         QVERIFY(dir_.isValid());
         QString error;
         QVERIFY2(store_.open(dir_.filePath(QStringLiteral("t.db")), &error), qPrintable(error));
-        QFile csv(dir_.filePath(QStringLiteral("t.csv")));
-        QVERIFY(csv.open(QIODevice::WriteOnly));
-        csv.write("domain,bd_site,bd_domain,so_site,so_domain,bing_site,bing_domain\r\n"
-                  "example.com,1234567,89,\"12,345\",7,0,-3\r\n"
-                  "a&b.com,1,2,3,4,5,6\n"
-                  "c+d.com,1,1,1,1,1,1\n"
-                  "\xe4\xb8\xad\xe6\x96\x87.cn,10,20,30,40,50,9007199254740993\n"
-                  "\xef\xbb\xbf"
-                  "bom.com,1,1,1,1,1,1\n");
-        csv.close();
+        const QString csv = testing::WriteTempFile(
+            dir_, QStringLiteral("t.csv"),
+            "domain,bd_site,bd_domain,so_site,so_domain,bing_site,bing_domain\r\n"
+            "example.com,1234567,89,\"12,345\",7,0,-3\r\n"
+            "a&b.com,1,2,3,4,5,6\n"
+            "c+d.com,1,1,1,1,1,1\n"
+            "\xe4\xb8\xad\xe6\x96\x87.cn,10,20,30,40,50,9007199254740993\n"
+            "\xef\xbb\xbf"
+            "bom.com,1,1,1,1,1,1\n");
         int imported = 0;
-        QVERIFY2(store_.importCsv(csv.fileName(), ImportMode::Merge, &imported, &error),
-                 qPrintable(error));
+        QVERIFY2(store_.importCsv(csv, ImportMode::Merge, &imported, &error), qPrintable(error));
         QCOMPARE(imported, 5);
     }
 

@@ -1,4 +1,5 @@
 #include "service/store.h"
+#include "tests/support/temp_files.h"
 
 #include <QTemporaryDir>
 #include <QtTest>
@@ -21,14 +22,13 @@ private slots:
         CountStore store;
         QString error;
         QVERIFY2(store.open(dir.filePath(QStringLiteral("t.db")), &error), qPrintable(error));
-        QFile csv(dir.filePath(QStringLiteral("bad.csv")));
-        QVERIFY(csv.open(QIODevice::WriteOnly));
-        csv.write("domain,bd_site,bd_domain,so_site,so_domain,bing_site,bing_domain\n"
-                  "good.com,1,1,1,1,1,1\n"
-                  "short.com,1,2\n");
-        csv.close();
+        const QString csv = testing::WriteTempFile(
+            dir, QStringLiteral("bad.csv"),
+            "domain,bd_site,bd_domain,so_site,so_domain,bing_site,bing_domain\n"
+            "good.com,1,1,1,1,1,1\n"
+            "short.com,1,2\n");
         int imported = -1;
-        QVERIFY(!store.importCsv(csv.fileName(), ImportMode::Merge, &imported, &error));
+        QVERIFY(!store.importCsv(csv, ImportMode::Merge, &imported, &error));
         QVERIFY2(error.contains(QStringLiteral(":3:")), qPrintable(error));
         QVERIFY(!store.find(QStringLiteral("good.com")).has_value());
         QCOMPARE(store.rowCount(), 0);
