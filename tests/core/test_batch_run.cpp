@@ -287,8 +287,8 @@ private:
             breaks(QStringLiteral("the queue holds %1 entries").arg(h_.window.queueCount()));
         }
         const bool running = h_.form.batchRunning();
-        if (!running && !IdleMismatch(h_).isEmpty()) {
-            breaks(QStringLiteral("idle, but ") + IdleMismatch(h_));
+        if (const QString mismatch = running ? QString() : IdleMismatch(h_); !mismatch.isEmpty()) {
+            breaks(QStringLiteral("idle, but ") + mismatch);
         }
         if (running && (!h_.window.timerEnabled.value(TimerId::Timer1) || !h_.form.queryGate() ||
                         h_.window.queueEnabled || h_.window.sliderEnabled || !h_.window.awake ||
