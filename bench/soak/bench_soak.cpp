@@ -176,9 +176,10 @@ int Run(int queries) {
     cpuTimes[0] = ThreadCpuNanoseconds() - cpuStart;
     done = 1;
     for (;;) {
-        // The real window records no history of the status panel and returns to its event
-        // loop between ticks.
+        // The real window records no history of the status panel or of the progress shown, and
+        // returns to its event loop between ticks.
         window.panel2History.clear();
+        window.progress.clear();
         QCoreApplication::processEvents();
         if (done % step == 0) {
             checkpointKb.push_back(ResidentKilobytes());
@@ -193,6 +194,7 @@ int Run(int queries) {
     }
     const double wholeSeconds = double(whole.nsecsElapsed()) / 1e9;
     window.panel2History.clear();
+    window.progress.clear();
     QCoreApplication::processEvents();
     const long afterKb = ResidentKilobytes();
     const qint64 heapAfter = HeapInUseBytes();
